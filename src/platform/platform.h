@@ -1,0 +1,42 @@
+// The few operating-system services the portable layers need. One implementation per
+// system: platform_win32.cpp (the real module) and platform_posix.cpp (Linux module, tests).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fw::platform {
+
+// A modal message for the user (Windows: message box, exclamation icon, no owner).
+// On Linux the message is written to stderr and counted, so tests can see it.
+void ShowMessage(const char* caption, const char* text);
+int MessageCount();
+std::string LastMessage();
+
+// A line for the debugger (Windows: OutputDebugString); on Linux stderr when
+// FROSTWEAVE_DEBUG is set, and always counted.
+void DebugOutput(const char* text);
+int DebugOutputCount();
+
+// Zero-filled page allocation for large pixel buffers. Null when memory is short.
+void* AllocatePages(size_t bytes);
+void FreePages(void* block);
+
+// Zero-filled system memory for the plug-in's own handles when the host has none.
+void* AllocateGlobal(size_t bytes);
+void FreeGlobal(void* block);
+
+// The 24-bit bitmap resource `id` of the module as rows of RGB bytes, top row first.
+// False when the resource is missing.
+bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb);
+
+// Folder of the loaded module, with a trailing separator.
+std::string ModuleFolder();
+
+// The raw version resource of the host's executable; false when there is none
+// (always on Linux).
+bool ReadHostVersionResource(std::vector<uint8_t>& data);
+
+}  // namespace fw::platform
