@@ -32,6 +32,9 @@ void FreeGlobal(void* block);
 // False when the resource is missing.
 bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb);
 
+// The about box (dialog 16107), modal, owned by `owner` (may be 0). Nothing on Linux.
+void ShowAboutBox(intptr_t owner);
+
 // Folder of the loaded module, with a trailing separator.
 std::string ModuleFolder();
 

@@ -26,20 +26,34 @@ void ShowMessage(const char* caption, const char* text) {
     std::fprintf(stderr, "frostweave: %s\n", g_lastMessage.c_str());
 }
 
-int MessageCount() { return g_messageCount; }
-std::string LastMessage() { return g_lastMessage; }
+int MessageCount() {
+    return g_messageCount;
+}
+std::string LastMessage() {
+    return g_lastMessage;
+}
 
 void DebugOutput(const char* text) {
     ++g_debugCount;
     if (std::getenv("FROSTWEAVE_DEBUG")) std::fprintf(stderr, "%s\n", text);
 }
 
-int DebugOutputCount() { return g_debugCount; }
+int DebugOutputCount() {
+    return g_debugCount;
+}
 
-void* AllocatePages(size_t bytes) { return std::calloc(bytes ? bytes : 1, 1); }
-void FreePages(void* block) { std::free(block); }
-void* AllocateGlobal(size_t bytes) { return std::calloc(bytes ? bytes : 1, 1); }
-void FreeGlobal(void* block) { std::free(block); }
+void* AllocatePages(size_t bytes) {
+    return std::calloc(bytes ? bytes : 1, 1);
+}
+void FreePages(void* block) {
+    std::free(block);
+}
+void* AllocateGlobal(size_t bytes) {
+    return std::calloc(bytes ? bytes : 1, 1);
+}
+void FreeGlobal(void* block) {
+    std::free(block);
+}
 
 bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb) {
     const uint8_t* bmp = nullptr;
@@ -73,10 +87,11 @@ bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb) {
     return true;
 }
 
+void ShowAboutBox(intptr_t) {}
+
 std::string ModuleFolder() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) == 0 || !info.dli_fname)
-        return "./";
+    if (dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) == 0 || !info.dli_fname) return "./";
     std::string path = info.dli_fname;
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
