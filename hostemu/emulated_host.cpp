@@ -1,0 +1,432 @@
+#include "hostemu/emulated_host.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace hostemu {
+
+using namespace fw::sdk;
+
+Image::Image(int w, int h, int planes_, int depth_)
+    : width(w), height(h), planes(planes_), depth(depth_),
+      mode(depth_ == 16 ? kModeRGB48 : kModeRGBColor), samples(size_t(w) * h * planes_, 0) {}
+
+// ------------------------------------------------------------------ module loading
+
+std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error) {
+    std::unique_ptr<Module> m(new Module());
+#if defined(_WIN32)
+    HMODULE lib = LoadLibraryA(path.c_str());
+    if (!lib) {
+        error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+        return nullptr;
+    }
+    m->library_ = lib;
+    m->entry_ = reinterpret_cast<PluginEntry>(GetProcAddress(lib, "PluginMain"));
+#else
+    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib) {
+        const char* why = dlerror();
+        error = why ? why : ("cannot load " + path);
+        return nullptr;
+    }
+    m->library_ = lib;
+    m->entry_ = reinterpret_cast<PluginEntry>(dlsym(lib, "PluginMain"));
+#endif
+    if (!m->entry_) {
+        error = path + " has no PluginMain entry";
+        return nullptr;
+    }
+    return m;
+}
+
+Module::~Module() {
+    if (!library_) return;
+#if defined(_WIN32)
+    FreeLibrary(static_cast<HMODULE>(library_));
+#else
+    dlclose(library_);
+#endif
+}
+
+// ------------------------------------------------------------------ host callbacks
+
+namespace {
+
+EmulatedHost* g_active = nullptr;
+
+// Host handles: the first word is the data pointer, as the interface requires.
+struct HandleCell {
+    char* data;
+    int32_t size;
+    int lockDepth;
+};
+
+std::set<HandleCell*> g_handles;
+int g_newHandleCalls = 0;
+
+bool IsEmpty(const Rect& r) { return r.top >= r.bottom || r.left >= r.right; }
+
+}  // namespace
+
+struct EmulatedHost::Callbacks {
+    static Handle NewHandle(int32_t size) {
+        ++g_newHandleCalls;
+        if (g_active && g_active->options_.failNewHandle) return nullptr;
+        if (size < 0) return nullptr;
+        auto* cell = new HandleCell{new char[size_t(size) + 1](), size, 0};
+        g_handles.insert(cell);
+        return reinterpret_cast<Handle>(cell);
+    }
+    static void DisposeHandle(Handle h) {
+        auto* cell = reinterpret_cast<HandleCell*>(h);
+        if (!g_handles.erase(cell)) return;
+        delete[] cell->data;
+        delete cell;
+    }
+    static int32_t GetSize(Handle h) {
+        auto* cell = reinterpret_cast<HandleCell*>(h);
+        return g_handles.count(cell) ? cell->size : 0;
+    }
+    static OSErr SetSize(Handle h, int32_t size) {
+        auto* cell = reinterpret_cast<HandleCell*>(h);
+        if (!g_handles.count(cell) || size < 0) return kParamErr;
+        char* data = new char[size_t(size) + 1]();
+        std::memcpy(data, cell->data, size_t(std::min(size, cell->size)));
+        delete[] cell->data;
+        cell->data = data;
+        cell->size = size;
+        return kNoErr;
+    }
+    static Ptr Lock(Handle h, Boolean) {
+        auto* cell = reinterpret_cast<HandleCell*>(h);
+        if (!g_handles.count(cell)) return nullptr;
+        ++cell->lockDepth;
+        return cell->data;
+    }
+    static void Unlock(Handle h) {
+        auto* cell = reinterpret_cast<HandleCell*>(h);
+        if (g_handles.count(cell) && cell->lockDepth > 0) --cell->lockDepth;
+    }
+    static void RecoverSpace(int32_t) {}
+
+    static Boolean Abort() {
+        EmulatedHost* h = g_active;
+        if (!h) return 0;
+        ++h->abortCalls_;
+        return h->options_.abortAfterCalls >= 0 && h->abortCalls_ >= h->options_.abortAfterCalls;
+    }
+    static void Progress(int32_t done, int32_t total) {
+        if (g_active) g_active->progress_.push_back({done, total});
+    }
+    static OSErr AdvanceState() {
+        EmulatedHost* h = g_active;
+        if (!h) return kParamErr;
+        ++h->advanceCalls_;
+        if (h->options_.advanceErrorAt >= 0 && h->advanceCalls_ >= h->options_.advanceErrorAt)
+            return h->options_.advanceStateError;
+        h->CommitOutput();
+        h->FetchBuffers();
+        return kNoErr;
+    }
+    static OSErr DisplayPixels(const PSPixelMap*, const VRect*, int32_t, int32_t, void*) {
+        return kNoErr;
+    }
+};
+
+int EmulatedHost::NewHandleCalls() const { return g_newHandleCalls; }
+int EmulatedHost::LiveHandles() const { return int(g_handles.size()); }
+int EmulatedHost::LockDepth(Handle h) const {
+    auto* cell = reinterpret_cast<HandleCell*>(h);
+    return g_handles.count(cell) ? cell->lockDepth : -1;
+}
+
+// ------------------------------------------------------------------ the host
+
+EmulatedHost::EmulatedHost(PluginEntry entry, HostOptions options)
+    : entry_(entry), options_(options), record_(new FilterRecord()) {
+    handleProcs_.handleProcsVersion = options_.handleProcsVersion;
+    handleProcs_.numHandleProcs = 8;
+    handleProcs_.newProc = &Callbacks::NewHandle;
+    handleProcs_.disposeProc = &Callbacks::DisposeHandle;
+    handleProcs_.getSizeProc = &Callbacks::GetSize;
+    handleProcs_.setSizeProc = &Callbacks::SetSize;
+    handleProcs_.lockProc = &Callbacks::Lock;
+    handleProcs_.unlockProc = &Callbacks::Unlock;
+    handleProcs_.recoverSpaceProc = &Callbacks::RecoverSpace;
+    handleProcs_.disposeRegularHandleProc = &Callbacks::DisposeHandle;
+    BuildRecord();
+}
+
+EmulatedHost::~EmulatedHost() {
+    if (g_active == this) g_active = nullptr;
+}
+
+void EmulatedHost::SetImage(const Image& image) {
+    image_ = image;
+    ClearSelection();
+}
+
+void EmulatedHost::SetSelection(const std::vector<uint8_t>& mask) {
+    selection_ = mask;
+    haveSelection_ = true;
+}
+
+void EmulatedHost::ClearSelection() {
+    selection_.clear();
+    haveSelection_ = false;
+}
+
+void EmulatedHost::BuildRecord() {
+    FilterRecord& fr = *record_;
+    std::memset(&fr, 0, sizeof(fr));
+    handleProcs_.handleProcsVersion = options_.handleProcsVersion;
+    fr.handleProcs = options_.handleProcs ? &handleProcs_ : nullptr;
+    fr.abortProc = &Callbacks::Abort;
+    fr.progressProc = &Callbacks::Progress;
+    fr.parameters = parameters_;
+    fr.imageSize = Point{int16_t(image_.height), int16_t(image_.width)};
+    fr.planes = int16_t(image_.planes);
+    fr.imageMode = image_.mode;
+    fr.depth = options_.depthField >= 0 ? options_.depthField : image_.depth;
+    fr.maxSpace = options_.maxSpace;
+    fr.hostSig = options_.hostSig;
+    fr.platformData = &platform_;
+    fr.advanceState = options_.advanceState ? &Callbacks::AdvanceState : nullptr;
+    fr.displayPixels = options_.displayPixels ? &Callbacks::DisplayPixels : nullptr;
+    fr.supportsPadding = 1;
+    fr.samplingSupport = 1;
+    fr.inputRate = fr.maskRate = kFixedOne;
+    fr.inputPadding = fr.outputPadding = fr.maskPadding = -3;
+    fr.filterCase = haveSelection_ ? 2 : 1;
+
+    // The filter works on the selection's bounding box, or on the whole image.
+    Rect filter{0, 0, int16_t(image_.height), int16_t(image_.width)};
+    if (haveSelection_) {
+        int top = image_.height, left = image_.width, bottom = 0, right = 0;
+        for (int y = 0; y < image_.height; ++y)
+            for (int x = 0; x < image_.width; ++x)
+                if (selection_[size_t(y) * image_.width + x]) {
+                    top = std::min(top, y);
+                    left = std::min(left, x);
+                    bottom = std::max(bottom, y + 1);
+                    right = std::max(right, x + 1);
+                }
+        if (bottom > top) filter = Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
+        fr.haveMask = 1;
+    }
+    fr.filterRect = filter;
+    if (options_.bigDocument) {
+        bigDoc_ = BigDocumentStruct{};
+        bigDoc_.imageSize32 = VPoint{image_.height, image_.width};
+        bigDoc_.filterRect32 = VRect{filter.top, filter.left, filter.bottom, filter.right};
+        fr.bigDocumentData = &bigDoc_;
+    }
+}
+
+Rect EmulatedHost::ReadRect(int which) const {
+    const FilterRecord& fr = *record_;
+    if (fr.bigDocumentData && fr.bigDocumentData->PluginUsing32BitCoordinates) {
+        const VRect& v = which == 0   ? fr.bigDocumentData->inRect32
+                         : which == 1 ? fr.bigDocumentData->outRect32
+                                      : fr.bigDocumentData->maskRect32;
+        return Rect{int16_t(v.top), int16_t(v.left), int16_t(v.bottom), int16_t(v.right)};
+    }
+    return which == 0 ? fr.inRect : which == 1 ? fr.outRect : fr.maskRect;
+}
+
+bool EmulatedHost::AnyRectNonEmpty() const {
+    return !IsEmpty(ReadRect(0)) || !IsEmpty(ReadRect(1)) || !IsEmpty(ReadRect(2));
+}
+
+namespace {
+
+// The sample the host hands over for document position (x, y), with padding outside.
+uint16_t SampleOrPad(const Image& img, int x, int y, int plane, int16_t padding) {
+    if (x >= 0 && y >= 0 && x < img.width && y < img.height) return img.At(x, y, plane);
+    if (padding == -1) {  // edge replication
+        x = std::clamp(x, 0, img.width - 1);
+        y = std::clamp(y, 0, img.height - 1);
+        return img.At(x, y, plane);
+    }
+    if (padding >= 0 && padding <= 255)
+        return img.depth == 16 ? uint16_t((padding * 32768 + 127) / 255) : uint16_t(padding);
+    return 0;
+}
+
+void Store(std::vector<uint8_t>& buf, size_t at, uint16_t v, int bytes) {
+    if (bytes == 2)
+        std::memcpy(&buf[at], &v, 2);
+    else
+        buf[at] = uint8_t(v);
+}
+
+uint16_t Load(const std::vector<uint8_t>& buf, size_t at, int bytes) {
+    if (bytes == 2) {
+        uint16_t v;
+        std::memcpy(&v, &buf[at], 2);
+        return v;
+    }
+    return buf[at];
+}
+
+}  // namespace
+
+void EmulatedHost::FetchBuffers() {
+    FilterRecord& fr = *record_;
+    const int bytes = image_.depth == 16 ? 2 : 1;
+    const int inScale = std::max(1, fr.inputRate >> 16);
+    const int maskScale = std::max(1, fr.maskRate >> 16);
+
+    auto fill = [&](const Rect& r, int lo, int hi, int scale, int16_t padding,
+                    std::vector<uint8_t>& buf, int32_t& rowBytes) -> void* {
+        if (IsEmpty(r) || hi < lo) {
+            buf.clear();
+            rowBytes = 0;
+            return nullptr;
+        }
+        const int w = r.right - r.left, h = r.bottom - r.top, n = hi - lo + 1;
+        rowBytes = w * n * bytes + options_.rowPadding;
+        buf.assign(size_t(rowBytes) * h + 16, 0xCD);  // filler catches unwritten reads
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int p = 0; p < n; ++p)
+                    Store(buf, size_t(y) * rowBytes + (size_t(x) * n + p) * bytes,
+                          SampleOrPad(image_, (r.left + x) * scale, (r.top + y) * scale,
+                                      std::min(lo + p, image_.planes - 1), padding),
+                          bytes);
+        return buf.data();
+    };
+
+    const Rect in = ReadRect(0), out = ReadRect(1), mask = ReadRect(2);
+    fr.inData = fill(in, fr.inLoPlane, fr.inHiPlane, inScale, fr.inputPadding, inBuf_,
+                     fr.inRowBytes);
+    fr.outData = fill(out, fr.outLoPlane, fr.outHiPlane, inScale, fr.outputPadding, outBuf_,
+                      fr.outRowBytes);
+    outFetched_ = out;
+    outLo_ = fr.outLoPlane;
+    outHi_ = fr.outHiPlane;
+    outScale_ = inScale;
+    outPending_ = fr.outData != nullptr;
+
+    fr.maskData = nullptr;
+    fr.maskRowBytes = 0;
+    if (haveSelection_ && !IsEmpty(mask)) {
+        const int w = mask.right - mask.left, h = mask.bottom - mask.top;
+        fr.maskRowBytes = w + options_.rowPadding;
+        maskBuf_.assign(size_t(fr.maskRowBytes) * h + 16, 0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int dx = (mask.left + x) * maskScale, dy = (mask.top + y) * maskScale;
+                uint8_t v = 0;
+                if (dx >= 0 && dy >= 0 && dx < image_.width && dy < image_.height)
+                    v = selection_[size_t(dy) * image_.width + dx] ? 255 : 0;
+                else if (fr.maskPadding >= 0)
+                    v = uint8_t(fr.maskPadding);
+                maskBuf_[size_t(y) * fr.maskRowBytes + x] = v;
+            }
+        fr.maskData = maskBuf_.data();
+    }
+}
+
+void EmulatedHost::CommitOutput() {
+    if (!outPending_) return;
+    outPending_ = false;
+    if (outScale_ != 1) return;  // sampled fetches are previews: nothing to write back
+    const FilterRecord& fr = *record_;
+    const int bytes = image_.depth == 16 ? 2 : 1;
+    const Rect& r = outFetched_;
+    const int w = r.right - r.left, n = outHi_ - outLo_ + 1;
+    for (int y = r.top; y < r.bottom; ++y) {
+        if (y < 0 || y >= image_.height) continue;
+        const int row = y - fr.filterRect.top;
+        if (row >= 0) {
+            if (size_t(row) >= rowWrites_.size()) rowWrites_.resize(size_t(row) + 1, 0);
+            ++rowWrites_[size_t(row)];
+        }
+        for (int x = 0; x < w; ++x) {
+            const int dx = r.left + x;
+            if (dx < 0 || dx >= image_.width) continue;
+            for (int p = 0; p < n && outLo_ + p < image_.planes; ++p)
+                image_.At(dx, y, outLo_ + p) =
+                    Load(outBuf_, size_t(y - r.top) * fr.outRowBytes + (size_t(x) * n + p) * bytes,
+                         bytes);
+        }
+    }
+}
+
+void EmulatedHost::FreeBuffers() {
+    inBuf_.clear();
+    outBuf_.clear();
+    maskBuf_.clear();
+    record_->inData = record_->outData = record_->maskData = nullptr;
+    outPending_ = false;
+}
+
+int16_t EmulatedHost::Invoke(int16_t selector) {
+    g_active = this;
+    selectors_.push_back(selector);
+    result_ = 0;
+    entry_(selector, record_.get(), &dataSlot_, &result_);
+    parameters_ = record_->parameters;
+    return result_;
+}
+
+int16_t EmulatedHost::Call(int16_t selector) { return Invoke(selector); }
+
+void EmulatedHost::CallRaw(int16_t selector, void* block, int16_t* result) {
+    g_active = this;
+    selectors_.push_back(selector);
+    entry_(selector, block, &dataSlot_, result);
+}
+
+int16_t EmulatedHost::About() {
+    AboutRecord about{};
+    about.platformData = &platform_;
+    int16_t result = 0;
+    CallRaw(kSelectorAbout, &about, &result);
+    return result;
+}
+
+int16_t EmulatedHost::RunFilter(bool repeat) {
+    const Image before = image_;
+    progress_.clear();
+    rowWrites_.clear();
+    abortCalls_ = advanceCalls_ = continueCalls_ = 0;
+    if (!options_.keepParameters) parameters_ = nullptr;
+    if (!options_.keepDataSlot) dataSlot_ = 0;
+    BuildRecord();
+
+    int16_t err = 0;
+    if (!repeat) err = Invoke(kSelectorParameters);
+    if (err == 0) err = Invoke(kSelectorPrepare);
+    bool started = false;
+    if (err == 0) {
+        FetchBuffers();  // rectangles are empty before start: nothing is fetched
+        err = Invoke(kSelectorStart);
+        CommitOutput();
+        started = true;
+    }
+    while (err == 0 && AnyRectNonEmpty()) {
+        FetchBuffers();
+        ++continueCalls_;
+        err = Invoke(kSelectorContinue);
+        if (err == 0) CommitOutput();
+    }
+    if (started && (err != 0 || options_.callFinishAfterSuccess)) {
+        const int16_t finishErr = Invoke(kSelectorFinish);
+        if (err == 0) err = finishErr;
+    }
+    FreeBuffers();
+    if (err != 0) image_ = before;
+    return err;
+}
+
+}  // namespace hostemu
