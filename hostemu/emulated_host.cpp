@@ -29,7 +29,8 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
         return nullptr;
     }
     m->library_ = lib;
-    m->entry_ = reinterpret_cast<PluginEntry>(GetProcAddress(lib, "PluginMain"));
+    m->entry_ = reinterpret_cast<PluginEntry>(
+        reinterpret_cast<void*>(GetProcAddress(lib, "PluginMain")));
 #else
     void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib) {

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tool need (run as root).
+set -euo pipefail
+packages=(
+    cmake make g++ clang libclang-rt-14-dev python3
+    libgtest-dev libgmock-dev libbenchmark-dev
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    wine wine64 xvfb xauth xdotool imagemagick
+    libpng-dev libjpeg-dev libtiff-dev libcli11-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
