@@ -26,7 +26,6 @@ inline int16_t& Result(PluginGlobals* g) {
 }
 
 // The parameter record inside the host's parameters handle, or null when there is none.
-// The handle is used unlocked between lock calls, as the host keeps it in place.
 EffectParameters* Parameters(PluginGlobals* g);
 
 // Creates the parameter record with its defaults when the host holds none.

@@ -1,6 +1,73 @@
 #include "host/phases.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "host/filter_run.h"
+#include "host/host_services.h"
+#include "host/scripting_hooks.h"
+
 namespace fw {
+
+using namespace sdk;
+
+namespace {
+
+constexpr Rect kEmptyRect{0, 0, 0, 0};
+
+void SetAllRects(const Rect& r) {
+    SetInRect(r);
+    SetOutRect(r);
+    SetMaskRect(r);
+}
+
+// The band from `top`, `rows` high, cut at the filter rectangle's bottom so nothing
+// outside the filter rectangle is handed back to the host.
+Rect Band(int top, int rows) {
+    const Rect f = GetFilterRect();
+    const int bottom = std::min(top + rows, int(f.bottom));
+    return Rect{int16_t(top), f.left, int16_t(bottom), f.right};
+}
+
+void SetWholePlanes(FilterRecord& fr) {
+    fr.inLoPlane = fr.outLoPlane = 0;
+    fr.inHiPlane = fr.outHiPlane = int16_t(fr.planes - 1);
+    fr.inputRate = fr.maskRate = kFixedOne;
+}
+
+bool Cancelled(FilterRecord& fr) {
+    return fr.abortProc && fr.abortProc();
+}
+
+void RunAllBands(PluginGlobals* g) {
+    FilterRecord& fr = Filter(g);
+    EffectParameters* p = Parameters(g);
+    SetWholePlanes(fr);
+    const Rect filter = GetFilterRect();
+    SetAllRects(filter);
+    const int rows = std::max<int>(1, p->RowsPerBand);
+    for (int y = filter.top; y < filter.bottom; y += rows) {
+        if (Cancelled(fr) || Result(g) != kNoErr) {
+            Result(g) = kUserCanceledErr;
+            return;
+        }
+        SetAllRects(Band(y, rows));
+        Result(g) = fr.advanceState();
+        if (Result(g) != kNoErr) return;
+        DoFilter(g, true);
+    }
+    SetAllRects(kEmptyRect);
+}
+
+void StartBands(PluginGlobals* g) {
+    FilterRecord& fr = Filter(g);
+    SetWholePlanes(fr);
+    fr.inputPadding = fr.outputPadding = fr.maskPadding = 255;
+    const Rect filter = GetFilterRect();
+    SetAllRects(Band(filter.top, std::max<int>(1, Parameters(g)->RowsPerBand)));
+}
+
+}  // namespace
 
 void DoParameters(PluginGlobals* g) {
     if (!EnsureParameters(g)) return;
@@ -8,19 +75,61 @@ void DoParameters(PluginGlobals* g) {
 }
 
 void DoPrepare(PluginGlobals* g) {
-    Filter(g).bufferSpace = 0;
-    EnsureParameters(g);
+    FilterRecord& fr = Filter(g);
+    fr.bufferSpace = 0;
+    if (!EnsureParameters(g)) return;
+    const Rect f = GetFilterRect();
+    const int64_t w = f.right - f.left, h = f.bottom - f.top;
+    // A mask row plus an input and an output row.
+    const int64_t rowCost = std::max<int64_t>(1, w + 2 * int64_t(fr.planes) * w);
+    int64_t rows = 1;
+    while (rows * rowCost < fr.maxSpace && rows < h && rows < INT16_MAX) ++rows;
+    Parameters(g)->RowsPerBand = int16_t(rows);
+    fr.maxSpace = int32_t(std::min<int64_t>(rows * rowCost, INT32_MAX));
 }
 
 void DoStart(PluginGlobals* g) {
-    EnsureParameters(g);
+    if (!EnsureParameters(g)) return;
+    FilterRecord& fr = Filter(g);
+    EffectParameters* p = Parameters(g);
+    p->UseAdvanceState = fr.advanceState && fr.displayPixels && !p->HostIsPremiere ? 1 : 0;
+    ReadScriptParams(g);
+    if (p->ShowDialog) {
+        RunMainDialog(g);
+        p->ShowDialog = 0;
+    }
+    p->NeedsRegeneration = 1;
+    if (Result(g) != kNoErr) return;
+    if (p->UseAdvanceState)
+        RunAllBands(g);
+    else
+        StartBands(g);
 }
 
 void DoContinue(PluginGlobals* g) {
-    sdk::FilterRecord& fr = Filter(g);
-    fr.inRect = fr.outRect = fr.maskRect = sdk::Rect{0, 0, 0, 0};
+    FilterRecord& fr = Filter(g);
+    if (Cancelled(fr) || Result(g) != kNoErr) {
+        Result(g) = kUserCanceledErr;
+        return;
+    }
+    EffectParameters* p = Parameters(g);
+    if (!p || p->UseAdvanceState) {
+        SetAllRects(kEmptyRect);
+        return;
+    }
+    DoFilter(g, true);
+    const int rows = std::max<int>(1, p->RowsPerBand);
+    const Rect in = GetInRect();
+    const Rect filter = GetFilterRect();
+    const int top = in.top + rows;
+    if (top < filter.bottom)
+        SetAllRects(Band(top, rows));
+    else
+        SetAllRects(kEmptyRect);
 }
 
-void DoFinish(PluginGlobals*) {}
+void DoFinish(PluginGlobals* g) {
+    WriteScriptParams(g);
+}
 
 }  // namespace fw

@@ -12,32 +12,6 @@ namespace fw {
 
 using namespace sdk;
 
-FilterRecord* CurrentFilterRecord = nullptr;
-
-EffectParameters* Parameters(PluginGlobals* g) {
-    FilterRecord& fr = Filter(g);
-    if (!fr.parameters) return nullptr;
-    return static_cast<EffectParameters*>(HostLockHandle(fr.handleProcs, fr.parameters, false));
-}
-
-bool EnsureParameters(PluginGlobals* g) {
-    FilterRecord& fr = Filter(g);
-    if (fr.parameters) return true;
-    Handle h = HostNewHandle(fr.handleProcs, sizeof(EffectParameters));
-    void* block = h ? HostLockHandle(fr.handleProcs, h, false) : nullptr;
-    if (!block) {
-        if (h) HostDisposeHandle(fr.handleProcs, h);
-        Result(g) = kMemFullErr;
-        return false;
-    }
-    std::memset(block, 0, sizeof(EffectParameters));
-    fr.parameters = h;
-    auto* p = static_cast<EffectParameters*>(block);
-    SetDefaults(*p);
-    p->HostIsPremiere = IsHostPremiere() ? 1 : 0;
-    return true;
-}
-
 void InitGlobals(PluginGlobals* g) {
     EnsureParameters(g);
 }

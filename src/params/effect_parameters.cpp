@@ -5,8 +5,8 @@
 namespace fw {
 
 const char* const kRenderModeNames[5] = {"Rough", "Line", "Wire", "Flat", "Phong"};
-const char* const kMaskKindNames[7] = {"Bottom",    "Top",    "Top and bottom", "Perimeter",
-                                       "U-like",    "Window", "By selection"};
+const char* const kMaskKindNames[7] = {"Bottom", "Top",    "Top and bottom", "Perimeter",
+                                       "U-like", "Window", "By selection"};
 const char* const kGrowDirectNames[kGrowDirectionCount] = {
     "Direction 1", "Direction 2", "Direction 3", "Direction 4",
     "Direction 5", "Direction 6", "Direction 7", "All directions"};
@@ -115,10 +115,14 @@ void SetDefaults(EffectParameters& p) {
 
 int EffectIndexOf(const EffectParameters& p) {
     switch (p.EffectKind) {
-        case kGeometric: return p.PatternKind - 1;
-        case kFloral: return p.PatternKind + 2;
-        case kSingle: return p.PatternKind + 5;
-        default: return 0;
+        case kGeometric:
+            return p.PatternKind - 1;
+        case kFloral:
+            return p.PatternKind + 2;
+        case kSingle:
+            return p.PatternKind + 5;
+        default:
+            return 0;
     }
 }
 

@@ -10,8 +10,8 @@ namespace fw {
 // Colours are Windows colour references: 0x00BBGGRR.
 using ColourRef = uint32_t;
 
-constexpr int kTextureSize = 40;             // the bump texture is 40 x 40 texels
-constexpr int kTextureBytes = 40 * 40 * 3;   // 3-byte cells, only the first byte used
+constexpr int kTextureSize = 40;            // the bump texture is 40 x 40 texels
+constexpr int kTextureBytes = 40 * 40 * 3;  // 3-byte cells, only the first byte used
 // The texture converter reads 4-component texels over the 3-byte cells, so the last row
 // reaches past 4800 bytes (up to 5000 with 16-bit reads).
 constexpr int kTextureBlockBytes = 5000;
