@@ -24,7 +24,8 @@
 // byte-identical on every platform and load in any host locale.
 //
 // The caller owns the FILE: WritePreset/ReadPreset neither open nor close it.
-// LoadPresetFile/SavePresetFile are the whole Load/Save of a file, failing silently.
+// LoadPresetFile/SavePresetFile are the whole Load/Save of a file, failing silently. They
+// use C stdio, so paths go to fopen as given (on Windows: in the ANSI code page).
 #pragma once
 
 #include <cstddef>
