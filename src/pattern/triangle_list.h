@@ -1,0 +1,104 @@
+// The generator's output: a list of triangles in drawing order, and the common triangle maker.
+//
+// Vertex normals are deliberately not unit vectors: (nx, ny) of vertex k is the unit normal
+// of the edge k -> k+1 and nz is minus the z of the face normal, which gives each triangle
+// the bevelled, faceted look of ice.
+//
+// Growth budget. The number of triangles grows geometrically with the branching settings
+// (two sub-branches per triangle, 1.5 times wider fans per level); settings inside the
+// dialog's own ranges reach billions. Every growth operation therefore stops cleanly once
+// the module-wide triangle counter reaches the budget: what has grown so far is the pattern,
+// and every later random draw and append simply does not happen.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace fw {
+
+// Each triangle costs about 136 bytes in the renderer's records (three 40-byte points and a
+// 16-byte triangle) plus 88 bytes here while the list lives. A 32-bit host must keep most of
+// its 2-4 GB address space for its own document, so it gets 2 million triangles (about
+// 450 MB at the peak); a 64-bit host can afford 8 million (about 1.8 GB).
+#if INTPTR_MAX > INT32_MAX
+constexpr int32_t kTriangleBudget = 8'000'000;
+#else
+constexpr int32_t kTriangleBudget = 2'000'000;
+#endif
+
+struct Point3 {
+    float x, y, z;
+};
+
+struct PatternVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    uint8_t flag;  // always 1
+};
+
+struct PatternTriangle {
+    PatternVertex vertex[3];
+    int32_t level;  // recursion level of the branch that made it; 0 for base, frond, curl
+};
+
+// Append-only storage in blocks, so a million triangles are a few hundred allocations
+// rather than a million; iteration order is append order, which is drawing order.
+class TriangleList {
+  public:
+    TriangleList() = default;
+    TriangleList(const TriangleList&) = delete;
+    TriangleList& operator=(const TriangleList&) = delete;
+    TriangleList(TriangleList&&) = default;
+    TriangleList& operator=(TriangleList&&) = default;
+
+    // Space for one more triangle at the end; null when memory is exhausted.
+    PatternTriangle* Append();
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const PatternTriangle& operator[](size_t i) const {
+        return blocks_[i / kBlockSize][i % kBlockSize];
+    }
+    void Clear();
+
+    template <typename F>
+    void ForEach(F&& f) const {
+        for (size_t i = 0; i < size_; ++i) f(blocks_[i / kBlockSize][i % kBlockSize]);
+    }
+
+  private:
+    static constexpr size_t kBlockSize = 4096;
+    std::vector<std::unique_ptr<PatternTriangle[]>> blocks_;
+    size_t size_ = 0;
+};
+
+// Module-wide triangle counter: the number of triangles made since the last reset. Growth
+// code checks it against the budget set by the reset; the walk resets it.
+void ResetTriangleCounter(int32_t budget = kTriangleBudget);
+int32_t TriangleCounter();
+// True once the budget was reached (or memory ran out) since the last reset.
+bool GrowthStopped();
+// Claims the next counter value for a triangle about to be made: false (and growth stops)
+// when the budget is used up.
+bool ClaimTriangle();
+// Gives back a claimed value whose triangle could not be stored.
+void ReleaseTriangle();
+
+// ((by - ay) / d, (ax - bx) / d) with d the distance; unnormalised when d is 0.
+void EdgeNormal(float ax, float ay, float bx, float by, float* nx, float* ny);
+// (p0 - p1) x (p2 - p1), normalised when its length is not 0.
+Point3 FaceNormal(const Point3& p0, const Point3& p1, const Point3& p2);
+
+// Fills positions, normals and flags of a triangle without touching the counter.
+void FillTriangle(PatternTriangle& t, int32_t level, const Point3& p0, const Point3& p1,
+                  const Point3& p2);
+// Counts, builds and appends one triangle; nothing when growth has stopped.
+void MakeTriangle(int32_t level, TriangleList& list, const Point3& p0, const Point3& p1,
+                  const Point3& p2);
+
+// FNV-1a over every field of every triangle in order (not the padding): two lists with the
+// same digest hold the same triangles bit for bit.
+uint64_t DigestTriangles(const TriangleList& list);
+
+}  // namespace fw
