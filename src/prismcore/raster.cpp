@@ -1,0 +1,336 @@
+#include "prismcore/raster.h"
+
+#include <atomic>
+#include <limits>
+#include <system_error>
+#include <thread>
+
+namespace fw::prismcore {
+namespace {
+
+struct Point2 {
+    double x, y;
+};
+
+// One Sutherland-Hodgman step: keeps the part of the polygon where sign * (coord - bound) >= 0.
+int ClipAgainst(const Point2* in, int n, Point2* out, bool alongX, double bound, double sign) {
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const Point2& p = in[i];
+        const Point2& q = in[(i + 1) % n];
+        double dp = sign * ((alongX ? p.x : p.y) - bound);
+        double dq = sign * ((alongX ? q.x : q.y) - bound);
+        if (dp >= 0) out[m++] = p;
+        if ((dp >= 0) != (dq >= 0)) {
+            double t = dp / (dp - dq);
+            out[m++] = {p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t};
+        }
+    }
+    return m;
+}
+
+int64_t ToFixed(double v) {
+    return static_cast<int64_t>(std::llround(v * kSubPixel));
+}
+
+void AddPiece(const Point2& p0, const Point2& p1, const Point2& p2, int width, int height,
+              RasterTriangle& out) {
+    int64_t x[3] = {ToFixed(p0.x), ToFixed(p1.x), ToFixed(p2.x)};
+    int64_t y[3] = {ToFixed(p0.y), ToFixed(p1.y), ToFixed(p2.y)};
+    int64_t area2 = (x[1] - x[0]) * (y[2] - y[0]) - (y[1] - y[0]) * (x[2] - x[0]);
+    if (area2 == 0) return;
+    if (area2 < 0) {
+        std::swap(x[1], x[2]);
+        std::swap(y[1], y[2]);
+    }
+    RasterPiece piece;
+    for (int e = 0; e < 3; ++e) {
+        int a = e, b = (e + 1) % 3;
+        EdgeFunction& f = piece.edge[e];
+        f.a = -(y[b] - y[a]);
+        f.b = x[b] - x[a];
+        f.c = -(f.a * x[a] + f.b * y[a]);
+        // Top-left rule (rows downward, interior on the positive side): samples exactly on a
+        // left or top edge belong to this triangle, on other edges to the neighbour.
+        bool topLeft = f.a > 0 || (f.a == 0 && f.b > 0);
+        if (!topLeft) f.c -= 1;
+    }
+    int64_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
+    int64_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
+    piece.minX = static_cast<int>(std::max<int64_t>(minX >> kSubPixelBits, 0));
+    piece.minY = static_cast<int>(std::max<int64_t>(minY >> kSubPixelBits, 0));
+    piece.maxX = static_cast<int>(std::min<int64_t>(maxX >> kSubPixelBits, width - 1));
+    piece.maxY = static_cast<int>(std::min<int64_t>(maxY >> kSubPixelBits, height - 1));
+    if (piece.minX > piece.maxX || piece.minY > piece.maxY) return;
+    out.piece[out.pieceCount++] = piece;
+    out.minX = std::min(out.minX, piece.minX);
+    out.minY = std::min(out.minY, piece.minY);
+    out.maxX = std::max(out.maxX, piece.maxX);
+    out.maxY = std::max(out.maxY, piece.maxY);
+}
+
+}  // namespace
+
+bool SceneView::Corners(uint32_t triangle, Corner out[3]) const {
+    const __Triangle3ds& t = triangles[triangle];
+    for (int k = 0; k < 3; ++k) {
+        uint32_t index = t.index[k];
+        if (index >= pointCount) return false;
+        const __Point3ds& p = points[index];
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+        out[k] = {centerX + p.x, centerY + p.y, &p};
+    }
+    return true;
+}
+
+bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriangle& out) {
+    Corner c[3];
+    out.pieceCount = 0;
+    if (!scene.Corners(triangle, c)) return false;
+    double minX = std::min({c[0].x, c[1].x, c[2].x}), maxX = std::max({c[0].x, c[1].x, c[2].x});
+    double minY = std::min({c[0].y, c[1].y, c[2].y}), maxY = std::max({c[0].y, c[1].y, c[2].y});
+    double w = scene.width, h = scene.height;
+    if (maxX < 0 || maxY < 0 || minX > w || minY > h) return false;
+    out.minX = scene.width;
+    out.minY = scene.height;
+    out.maxX = out.maxY = -1;
+    out.z = MakePlane(c, c[0].point->z, c[1].point->z, c[2].point->z);
+
+    Point2 poly[10] = {{c[0].x, c[0].y}, {c[1].x, c[1].y}, {c[2].x, c[2].y}};
+    int n = 3;
+    if (minX < -kGuardBand || minY < -kGuardBand || maxX > w + kGuardBand ||
+        maxY > h + kGuardBand) {
+        Point2 tmp[10];
+        n = ClipAgainst(poly, n, tmp, true, -kGuardBand, 1);
+        n = ClipAgainst(tmp, n, poly, true, w + kGuardBand, -1);
+        n = ClipAgainst(poly, n, tmp, false, -kGuardBand, 1);
+        n = ClipAgainst(tmp, n, poly, false, h + kGuardBand, -1);
+    }
+    for (int i = 1; i + 1 < n; ++i) {
+        AddPiece(poly[0], poly[i], poly[i + 1], scene.width, scene.height, out);
+    }
+    return out.pieceCount > 0;
+}
+
+bool TouchesRect(const RasterTriangle& t, int x0, int y0, int x1, int y1) {
+    int64_t fx[2] = {int64_t{x0} * kSubPixel, int64_t{x1} * kSubPixel};
+    int64_t fy[2] = {int64_t{y0} * kSubPixel, int64_t{y1} * kSubPixel};
+    for (int p = 0; p < t.pieceCount; ++p) {
+        const RasterPiece& piece = t.piece[p];
+        if (piece.maxX < x0 || piece.minX >= x1 || piece.maxY < y0 || piece.minY >= y1) continue;
+        bool outside = false;
+        for (const EdgeFunction& e : piece.edge) {
+            int64_t best = std::numeric_limits<int64_t>::min();
+            for (int64_t X : fx) {
+                for (int64_t Y : fy) best = std::max(best, e.a * X + e.b * Y + e.c);
+            }
+            if (best < 0) outside = true;
+        }
+        if (!outside) return true;
+    }
+    return false;
+}
+
+SamplePattern CentreSample() {
+    return SamplePattern{};
+}
+
+SamplePattern SixteenSamples() {
+    // A rotated 16-sample pattern (in 1/16 pixel from the centre): every row and column of
+    // the 16 x 16 grid holds one sample, so near-horizontal and near-vertical edges get 16
+    // coverage levels.
+    static const int kPattern[16][2] = {{1, 1},  {-1, -3}, {-3, 2}, {4, -1}, {-5, -2}, {2, 5},
+                                        {5, 3},  {3, -5},  {-2, 6}, {0, -7}, {-4, -6}, {-6, 4},
+                                        {-8, 0}, {7, -4},  {6, 7},  {-7, -8}};
+    SamplePattern p;
+    p.count = 16;
+    for (int s = 0; s < 16; ++s) {
+        p.ox[s] = static_cast<int>(kSubPixel / 2) + kPattern[s][0] * 16;
+        p.oy[s] = static_cast<int>(kSubPixel / 2) + kPattern[s][1] * 16;
+    }
+    return p;
+}
+
+void TileVisibility::Reset(int x, int y, int w, int h, int sampleCount) {
+    x0 = x;
+    y0 = y;
+    width = w;
+    height = h;
+    samples = sampleCount;
+    size_t n = static_cast<size_t>(w) * h * sampleCount;
+    depth.assign(n, -std::numeric_limits<float>::infinity());
+    id.assign(n, kNoTriangle);
+}
+
+void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
+                       TileVisibility& tile) {
+    const int count = pattern.count;
+    float dz[kMaxSamples];
+    for (int s = 0; s < count; ++s) {
+        dz[s] = t.z.ax * (pattern.ox[s] / static_cast<float>(kSubPixel)) +
+                t.z.ay * (pattern.oy[s] / static_cast<float>(kSubPixel));
+    }
+    for (int p = 0; p < t.pieceCount; ++p) {
+        const RasterPiece& piece = t.piece[p];
+        int xa = std::max(piece.minX, tile.x0), xb = std::min(piece.maxX, tile.x0 + tile.width - 1);
+        int ya = std::max(piece.minY, tile.y0),
+            yb = std::min(piece.maxY, tile.y0 + tile.height - 1);
+        if (xa > xb || ya > yb) continue;
+        int64_t off[3][kMaxSamples], lo[3], hi[3];
+        for (int e = 0; e < 3; ++e) {
+            lo[e] = std::numeric_limits<int64_t>::max();
+            hi[e] = std::numeric_limits<int64_t>::min();
+            for (int s = 0; s < count; ++s) {
+                off[e][s] = piece.edge[e].a * pattern.ox[s] + piece.edge[e].b * pattern.oy[s];
+                lo[e] = std::min(lo[e], off[e][s]);
+                hi[e] = std::max(hi[e], off[e][s]);
+            }
+        }
+        const EdgeFunction* f = piece.edge;
+        for (int py = ya; py <= yb; ++py) {
+            int64_t e0 = f[0].a * (xa * kSubPixel) + f[0].b * (py * kSubPixel) + f[0].c;
+            int64_t e1 = f[1].a * (xa * kSubPixel) + f[1].b * (py * kSubPixel) + f[1].c;
+            int64_t e2 = f[2].a * (xa * kSubPixel) + f[2].b * (py * kSubPixel) + f[2].c;
+            const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
+            for (int px = xa; px <= xb; ++px, e0 += s0, e1 += s1, e2 += s2) {
+                if (e0 + hi[0] < 0 || e1 + hi[1] < 0 || e2 + hi[2] < 0) continue;
+                bool full = e0 + lo[0] >= 0 && e1 + lo[1] >= 0 && e2 + lo[2] >= 0;
+                float zp = t.z.At(static_cast<float>(px), static_cast<float>(py));
+                size_t base = tile.Index(px, py);
+                for (int s = 0; s < count; ++s) {
+                    if (!full && (e0 + off[0][s] < 0 || e1 + off[1][s] < 0 || e2 + off[2][s] < 0)) {
+                        continue;
+                    }
+                    float z = zp + dz[s];
+                    if (z >= tile.depth[base + s]) {
+                        tile.depth[base + s] = z;
+                        tile.id[base + s] = id;
+                    }
+                }
+            }
+        }
+    }
+}
+
+const uint32_t* TileBins::Begin(int tx, int ty) const {
+    return ids.data() + start[static_cast<size_t>(ty - firstRow) * tilesX + tx];
+}
+
+const uint32_t* TileBins::End(int tx, int ty) const {
+    return ids.data() + start[static_cast<size_t>(ty - firstRow) * tilesX + tx + 1];
+}
+
+Binner::Binner(const SceneView& scene, int threads, bool lineMargin)
+    : scene_(scene), threads_(threads), lineMargin_(lineMargin) {
+    tilesX_ = (scene.width + kTileSize - 1) / kTileSize;
+    tilesY_ = (scene.height + kTileSize - 1) / kTileSize;
+    // Chunks of at least a few thousand triangles: fewer chunks keep the count table small.
+    uint32_t t = scene.triangleCount;
+    chunks_ = static_cast<int>(std::clamp<uint32_t>(t / 4096, 1, std::max(1, threads)));
+    chunkSize_ = (t + chunks_ - 1) / chunks_;
+    size_t tiles = static_cast<size_t>(tilesX_) * tilesY_;
+    counts_.assign(static_cast<size_t>(chunks_) * tiles, 0);
+    ParallelFor(threads_, chunks_, [&](int, int chunk) {
+        uint32_t* counts = counts_.data() + static_cast<size_t>(chunk) * tiles;
+        uint32_t end = std::min<uint32_t>(t, (chunk + 1) * chunkSize_);
+        RasterTriangle rt;
+        for (uint32_t i = chunk * chunkSize_; i < end; ++i) {
+            if (!SetupRasterTriangle(scene_, i, rt)) continue;
+            ForEachTile(rt, 0, tilesY_, [&](size_t tile) { ++counts[tile]; });
+        }
+    });
+    for (uint32_t c : counts_) total_ += c;
+}
+
+uint64_t Binner::RowTotal(int row) const {
+    uint64_t sum = 0;
+    size_t tiles = static_cast<size_t>(tilesX_) * tilesY_;
+    for (int c = 0; c < chunks_; ++c) {
+        const uint32_t* counts = counts_.data() + c * tiles + static_cast<size_t>(row) * tilesX_;
+        for (int x = 0; x < tilesX_; ++x) sum += counts[x];
+    }
+    return sum;
+}
+
+void Binner::ForEachTile(const RasterTriangle& t, int firstRow, int endRow,
+                         const std::function<void(size_t)>& visit) const {
+    int margin = lineMargin_ ? 1 : 0;
+    int minX = std::max(t.minX - margin, 0), maxX = std::min(t.maxX + margin, scene_.width - 1);
+    int minY = std::max(t.minY - margin, 0), maxY = std::min(t.maxY + margin, scene_.height - 1);
+    int tx0 = minX / kTileSize, tx1 = maxX / kTileSize;
+    int ty0 = std::max(minY / kTileSize, firstRow), ty1 = std::min(maxY / kTileSize, endRow - 1);
+    // Small triangles go by their bounding box; long thin ones are tested tile by tile.
+    bool exact =
+        !lineMargin_ &&
+        (tx1 - tx0 + 1) * static_cast<int64_t>(maxY / kTileSize - minY / kTileSize + 1) > 2;
+    for (int ty = ty0; ty <= ty1; ++ty) {
+        for (int tx = tx0; tx <= tx1; ++tx) {
+            if (exact && !TouchesRect(t, tx * kTileSize, ty * kTileSize, (tx + 1) * kTileSize,
+                                      (ty + 1) * kTileSize)) {
+                continue;
+            }
+            visit(static_cast<size_t>(ty) * tilesX_ + tx);
+        }
+    }
+}
+
+void Binner::Fill(int firstRow, int rowCount, TileBins& bins) const {
+    size_t tiles = static_cast<size_t>(tilesX_) * tilesY_;
+    size_t first = static_cast<size_t>(firstRow) * tilesX_;
+    size_t bandTiles = static_cast<size_t>(rowCount) * tilesX_;
+    bins.tilesX = tilesX_;
+    bins.tilesY = tilesY_;
+    bins.firstRow = firstRow;
+    bins.rowCount = rowCount;
+    bins.start.assign(bandTiles + 1, 0);
+    // Each chunk writes its own slice of every bin: chunk order is triangle order, so the
+    // bins come out in array order whatever the thread count.
+    std::vector<uint64_t> cursor(static_cast<size_t>(chunks_) * bandTiles);
+    uint64_t position = 0;
+    for (size_t i = 0; i < bandTiles; ++i) {
+        bins.start[i] = position;
+        for (int c = 0; c < chunks_; ++c) {
+            cursor[c * bandTiles + i] = position;
+            position += counts_[c * tiles + first + i];
+        }
+    }
+    bins.start[bandTiles] = position;
+    bins.ids.resize(position);
+    uint32_t t = scene_.triangleCount;
+    ParallelFor(threads_, chunks_, [&](int, int chunk) {
+        uint64_t* mine = cursor.data() + static_cast<size_t>(chunk) * bandTiles;
+        uint32_t end = std::min<uint32_t>(t, (chunk + 1) * chunkSize_);
+        RasterTriangle rt;
+        for (uint32_t i = chunk * chunkSize_; i < end; ++i) {
+            if (!SetupRasterTriangle(scene_, i, rt)) continue;
+            ForEachTile(rt, firstRow, firstRow + rowCount,
+                        [&](size_t tile) { bins.ids[mine[tile - first]++] = i; });
+        }
+    });
+}
+
+void ParallelFor(int threads, int count, const std::function<void(int, int)>& body) {
+    if (count <= 0) return;
+    threads = std::clamp(threads, 1, count);
+    std::atomic<int> next{0};
+    auto run = [&](int worker) {
+        for (;;) {
+            int i = next.fetch_add(1);
+            if (i >= count) break;
+            body(worker, i);
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(threads - 1);
+    for (int w = 1; w < threads; ++w) {
+        try {
+            pool.emplace_back(run, w);
+        } catch (const std::system_error&) {
+            break;  // fewer threads; the work is still done by those that run
+        }
+    }
+    run(0);
+    for (std::thread& thread : pool) thread.join();
+}
+
+}  // namespace fw::prismcore
