@@ -15,8 +15,12 @@ namespace hostemu {
 using namespace fw::sdk;
 
 Image::Image(int w, int h, int planes_, int depth_)
-    : width(w), height(h), planes(planes_), depth(depth_),
-      mode(depth_ == 16 ? kModeRGB48 : kModeRGBColor), samples(size_t(w) * h * planes_, 0) {}
+    : width(w),
+      height(h),
+      planes(planes_),
+      depth(depth_),
+      mode(depth_ == 16 ? kModeRGB48 : kModeRGBColor),
+      samples(size_t(w) * h * planes_, 0) {}
 
 // ------------------------------------------------------------------ module loading
 
@@ -29,8 +33,8 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
         return nullptr;
     }
     m->library_ = lib;
-    m->entry_ = reinterpret_cast<PluginEntry>(
-        reinterpret_cast<void*>(GetProcAddress(lib, "PluginMain")));
+    m->entry_ =
+        reinterpret_cast<PluginEntry>(reinterpret_cast<void*>(GetProcAddress(lib, "PluginMain")));
 #else
     void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib) {
@@ -73,7 +77,9 @@ struct HandleCell {
 std::set<HandleCell*> g_handles;
 int g_newHandleCalls = 0;
 
-bool IsEmpty(const Rect& r) { return r.top >= r.bottom || r.left >= r.right; }
+bool IsEmpty(const Rect& r) {
+    return r.top >= r.bottom || r.left >= r.right;
+}
 
 }  // namespace
 
@@ -142,8 +148,12 @@ struct EmulatedHost::Callbacks {
     }
 };
 
-int EmulatedHost::NewHandleCalls() const { return g_newHandleCalls; }
-int EmulatedHost::LiveHandles() const { return int(g_handles.size()); }
+int EmulatedHost::NewHandleCalls() const {
+    return g_newHandleCalls;
+}
+int EmulatedHost::LiveHandles() const {
+    return int(g_handles.size());
+}
 int EmulatedHost::LockDepth(Handle h) const {
     auto* cell = reinterpret_cast<HandleCell*>(h);
     return g_handles.count(cell) ? cell->lockDepth : -1;
@@ -220,7 +230,8 @@ void EmulatedHost::BuildRecord() {
                     bottom = std::max(bottom, y + 1);
                     right = std::max(right, x + 1);
                 }
-        if (bottom > top) filter = Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
+        if (bottom > top)
+            filter = Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
         fr.haveMask = 1;
     }
     fr.filterRect = filter;
@@ -307,10 +318,10 @@ void EmulatedHost::FetchBuffers() {
     };
 
     const Rect in = ReadRect(0), out = ReadRect(1), mask = ReadRect(2);
-    fr.inData = fill(in, fr.inLoPlane, fr.inHiPlane, inScale, fr.inputPadding, inBuf_,
-                     fr.inRowBytes);
-    fr.outData = fill(out, fr.outLoPlane, fr.outHiPlane, inScale, fr.outputPadding, outBuf_,
-                      fr.outRowBytes);
+    fr.inData =
+        fill(in, fr.inLoPlane, fr.inHiPlane, inScale, fr.inputPadding, inBuf_, fr.inRowBytes);
+    fr.outData =
+        fill(out, fr.outLoPlane, fr.outHiPlane, inScale, fr.outputPadding, outBuf_, fr.outRowBytes);
     outFetched_ = out;
     outLo_ = fr.outLoPlane;
     outHi_ = fr.outHiPlane;
@@ -380,7 +391,13 @@ int16_t EmulatedHost::Invoke(int16_t selector) {
     return result_;
 }
 
-int16_t EmulatedHost::Call(int16_t selector) { return Invoke(selector); }
+int16_t EmulatedHost::Call(int16_t selector) {
+    return Invoke(selector);
+}
+
+void EmulatedHost::Activate() {
+    g_active = this;
+}
 
 void EmulatedHost::CallRaw(int16_t selector, void* block, int16_t* result) {
     g_active = this;

@@ -45,15 +45,15 @@ struct HostOptions {
     bool descriptors = true;
     int16_t readProcCount = 18;
     int32_t maxSpace = 100'000'000;
-    bool bigDocument = false;     // offer the 32-bit coordinate record
-    int rowPadding = 12;          // extra bytes at the end of each buffer row
-    int abortAfterCalls = -1;     // abortProc reports cancel from this call on (-1 never)
+    bool bigDocument = false;       // offer the 32-bit coordinate record
+    int rowPadding = 12;            // extra bytes at the end of each buffer row
+    int abortAfterCalls = -1;       // abortProc reports cancel from this call on (-1 never)
     int16_t advanceStateError = 0;  // advanceState answers this from call `advanceErrorAt`
     int advanceErrorAt = -1;
-    bool keepParameters = true;   // the parameters handle survives between runs
-    bool keepDataSlot = true;     // the entry point's data slot survives between runs
+    bool keepParameters = true;  // the parameters handle survives between runs
+    bool keepDataSlot = true;    // the entry point's data slot survives between runs
     bool callFinishAfterSuccess = true;
-    int16_t depthField = -1;      // value of the record's depth field; -1 = the image's depth
+    int16_t depthField = -1;  // value of the record's depth field; -1 = the image's depth
 };
 
 struct ProgressCall {
@@ -63,7 +63,7 @@ struct ProgressCall {
 
 // A filter module loaded from a file, or an entry point linked in.
 class Module {
-public:
+  public:
     static std::unique_ptr<Module> Load(const std::string& path, std::string& error);
     explicit Module(fw::sdk::PluginEntry entry) : entry_(entry) {}
     ~Module();
@@ -71,14 +71,14 @@ public:
     Module& operator=(const Module&) = delete;
     fw::sdk::PluginEntry Entry() const { return entry_; }
 
-private:
+  private:
     Module() = default;
     fw::sdk::PluginEntry entry_ = nullptr;
     void* library_ = nullptr;
 };
 
 class EmulatedHost {
-public:
+  public:
     EmulatedHost(fw::sdk::PluginEntry entry, HostOptions options = {});
     ~EmulatedHost();
     EmulatedHost(const EmulatedHost&) = delete;
@@ -97,6 +97,10 @@ public:
     int16_t About();
     // A single selector call with the current record (for entry-point tests).
     int16_t Call(int16_t selector);
+    // Prepares the filter record for the current image without calling the module.
+    void RunFilterRecordOnly() { BuildRecord(); }
+    // Makes this host the one whose callbacks answer (for code called outside the entry).
+    void Activate();
     // Raw access for tests that call with their own parameter block.
     void CallRaw(int16_t selector, void* block, int16_t* result);
 
@@ -119,7 +123,7 @@ public:
     // Internal: callbacks reach the host through the one active instance.
     struct Callbacks;
 
-private:
+  private:
     void BuildRecord();
     void FetchBuffers();
     void CommitOutput();

@@ -173,6 +173,12 @@ void WorkingToHost(const void* working, void* outData, const void* inData, int w
     }
 }
 
+void EffectCentre(int fullW, int fullH, float centerX, float centerY, int offsetX, int offsetY,
+                  float& cx, float& cy) {
+    cx = float(fullW / 2.0 + fullW * double(centerX) / 2000.0 - offsetX);
+    cy = float(fullH / 2.0 - fullH * double(centerY) / 2000.0 - offsetY);
+}
+
 void DoFilter(PluginGlobals* g, bool final) {
     FilterRecord& fr = Filter(g);
     EffectParameters* p = Parameters(g);
@@ -227,8 +233,8 @@ void DoFilter(PluginGlobals* g, bool final) {
         stride = fr.outRowBytes;
     }
 
-    const float cx = float(fullW / 2.0 + fullW * double(p->CenterX) / 2000.0 - offsetX);
-    const float cy = float(fullH / 2.0 - fullH * double(p->CenterY) / 2000.0 - offsetY);
+    float cx = 0, cy = 0;
+    EffectCentre(fullW, fullH, p->CenterX, p->CenterY, offsetX, offsetY, cx, cy);
     if (output)
         BuildAndRenderScene(g, output, input, cx, cy, float(offsetX), float(offsetY), stride,
                             final);

@@ -14,6 +14,11 @@ namespace fw {
 extern bool DialogPreviewActive;
 extern bool FilePreviewActive;
 
+// The effect centre in render pixels for an image of fullW x fullH render pixels whose
+// rendered area starts at (offsetX, offsetY); CenterX/Y are thousandths of half the area.
+void EffectCentre(int fullW, int fullH, float centerX, float centerY, int offsetX, int offsetY,
+                  float& cx, float& cy);
+
 // Renders the current band (final = true) or the open preview (final = false).
 void DoFilter(PluginGlobals* g, bool final);
 

@@ -14,7 +14,7 @@ using hostemu::EmulatedHost;
 using hostemu::HostOptions;
 
 class EntryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         module_ = hostemu::Module::Load(FW_MODULE_PATH, error);
