@@ -83,6 +83,12 @@ bool IsEmpty(const Rect& r) {
 
 }  // namespace
 
+Handle HostNewHandleForStore(int32_t size) {
+    auto* cell = new HandleCell{new char[size_t(size) + 1](), size, 0};
+    g_handles.insert(cell);
+    return reinterpret_cast<Handle>(cell);
+}
+
 struct EmulatedHost::Callbacks {
     static Handle NewHandle(int32_t size) {
         ++g_newHandleCalls;
@@ -95,6 +101,7 @@ struct EmulatedHost::Callbacks {
     static void DisposeHandle(Handle h) {
         auto* cell = reinterpret_cast<HandleCell*>(h);
         if (!g_handles.erase(cell)) return;
+        ForgetDescriptorHandle(h);
         delete[] cell->data;
         delete cell;
     }
@@ -217,6 +224,17 @@ void EmulatedHost::BuildRecord() {
     fr.inputRate = fr.maskRate = kFixedOne;
     fr.inputPadding = fr.outputPadding = fr.maskPadding = -3;
     fr.filterCase = haveSelection_ ? 2 : 1;
+
+    if (descriptorParams_.descriptor) Callbacks::DisposeHandle(descriptorParams_.descriptor);
+    descriptorParams_ = PIDescriptorParameters{};
+    if (options_.descriptors) {
+        descriptorParams_.playInfo = options_.playInfo;
+        descriptorParams_.recordInfo = kRecordRequired;
+        descriptorParams_.readDescriptorProcs = DescriptorReadProcs(options_.readProcCount);
+        descriptorParams_.writeDescriptorProcs = DescriptorWriteProcs();
+        descriptorParams_.descriptor = haveReplay_ ? MakeDescriptorHandle(replay_) : nullptr;
+        fr.descriptorParameters = &descriptorParams_;
+    }
 
     // The filter works on the selection's bounding box, or on the whole image.
     Rect filter{0, 0, int16_t(image_.height), int16_t(image_.width)};
@@ -444,6 +462,14 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
     }
     FreeBuffers();
     if (err != 0) image_ = before;
+    // The host keeps what the filter recorded, as an action would.
+    hasRecorded_ = false;
+    recorded_.clear();
+    if (options_.descriptors && descriptorParams_.descriptor) {
+        hasRecorded_ = ReadDescriptorHandle(descriptorParams_.descriptor, recorded_);
+        Callbacks::DisposeHandle(descriptorParams_.descriptor);
+        descriptorParams_.descriptor = nullptr;
+    }
     return err;
 }
 

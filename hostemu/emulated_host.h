@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hostemu/descriptor_store.h"
 #include "sdk/host_api.h"
 
 namespace hostemu {
@@ -54,6 +55,7 @@ struct HostOptions {
     bool keepDataSlot = true;    // the entry point's data slot survives between runs
     bool callFinishAfterSuccess = true;
     int16_t depthField = -1;  // value of the record's depth field; -1 = the image's depth
+    int16_t playInfo = fw::sdk::kPlayDisplay;  // what the host says about showing the dialog
 };
 
 struct ProgressCall {
@@ -104,6 +106,16 @@ class EmulatedHost {
     // Raw access for tests that call with their own parameter block.
     void CallRaw(int16_t selector, void* block, int16_t* result);
 
+    // Scripting: the descriptor the next run reads (a recorded action), and what the last
+    // run wrote (empty when it wrote none).
+    void SetDescriptor(const Descriptor& d) {
+        replay_ = d;
+        haveReplay_ = true;
+    }
+    void ClearDescriptor() { haveReplay_ = false; }
+    const Descriptor& Recorded() const { return recorded_; }
+    bool HasRecorded() const { return hasRecorded_; }
+
     // Observations.
     fw::sdk::FilterRecord& Record() { return *record_; }
     intptr_t DataSlot() const { return dataSlot_; }
@@ -142,6 +154,10 @@ class EmulatedHost {
     fw::sdk::HandleProcs handleProcs_{};
     fw::sdk::PlatformData platform_{};
     fw::sdk::BigDocumentStruct bigDoc_{};
+    fw::sdk::PIDescriptorParameters descriptorParams_{};
+    Descriptor replay_, recorded_;
+    bool haveReplay_ = false;
+    bool hasRecorded_ = false;
     intptr_t dataSlot_ = 0;
     fw::sdk::Handle parameters_ = nullptr;
     int16_t result_ = 0;

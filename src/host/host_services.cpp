@@ -54,7 +54,11 @@ void HostDisposeHandle(const HandleProcs* procs, Handle h) {
         procs->disposeProc(h);
         return;
     }
+    // Only our own handles are freed here: a handle the host made (a descriptor, say) is
+    // not ours to release without its procedures.
     auto* own = reinterpret_cast<OwnHandle*>(h);
+    if (own->tag != kOwnHandleTag) return;
+    own->tag = 0;
     platform::FreeGlobal(own->data);
     platform::FreeGlobal(own);
 }
