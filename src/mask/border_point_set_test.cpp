@@ -1,0 +1,84 @@
+#include "mask/border_point_set.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "mask/border_line.h"
+
+namespace fw {
+namespace {
+
+TEST(BorderPointSetTest, PositionsWithinAHundredthShareOnePoint) {
+    BorderPointSet set;
+    BorderPoint* a = set.Intern(3, 4);
+    EXPECT_EQ(a->z, kBorderPointZ);
+    EXPECT_EQ(a->flags, 0u);
+    EXPECT_EQ(set.Intern(3, 4), a);
+    EXPECT_EQ(set.Intern(3.009f, 3.991f), a);
+    EXPECT_NE(set.Intern(3.011f, 4), a);
+    EXPECT_NE(set.Intern(3, 4, 0.0f), a);  // z counts too
+    EXPECT_EQ(set.Find(2.995f, 4.005f), a);
+    EXPECT_EQ(set.Find(3, 4.02f), nullptr);
+}
+
+TEST(BorderPointSetTest, OffGridPointIsFoundFromAGridPosition) {
+    BorderPointSet set;
+    BorderPoint* odd = set.Intern(10.006f, 20.0f);
+    // 10.0 is a grid position; the stored point sits in the next cell up.
+    EXPECT_EQ(set.Find(10.0f, 20.0f), odd);
+    EXPECT_EQ(set.Find(10.0f, 19.997f), odd);
+    EXPECT_EQ(set.Intern(9.9965f, 20.0f), odd);  // the cell below, still within 0.01
+    EXPECT_NE(set.Intern(9.995f, 20.0f), odd);
+}
+
+TEST(BorderPointSetTest, ManyPointsKeepTheirIdentityAcrossGrowth) {
+    BorderPointSet set;
+    std::vector<BorderPoint*> made;
+    for (int i = 0; i < 300; ++i)
+        for (int j = 0; j < 300; ++j) made.push_back(set.Intern(i * 0.125f, j * 0.5f - 7.0f));
+    EXPECT_EQ(set.IndexedCount(), made.size());
+    size_t k = 0;
+    for (int i = 0; i < 300; ++i)
+        for (int j = 0; j < 300; ++j, ++k) {
+            ASSERT_EQ(set.Intern(i * 0.125f, j * 0.5f - 7.0f), made[k]);
+            ASSERT_EQ(made[k]->x, i * 0.125f);
+        }
+    BorderPoint* loose = set.NewLoose(1.0f, -7.0f + 0.25f);
+    EXPECT_EQ(set.Find(1.0f, -6.75f), nullptr);  // loose points are never shared
+    set.DropIndex();
+    EXPECT_EQ(set.Find(0.0f, -7.0f), nullptr);
+    EXPECT_EQ(made.back()->y, 299 * 0.5f - 7.0f);  // points outlive the index
+    EXPECT_EQ(loose->x, 1.0f);
+}
+
+TEST(BorderLineTest, AddingAtEitherEndClosesOnTheOppositeEndAndSkipsRepeats) {
+    BorderPointSet set;
+    BorderPoint* a = set.Intern(0, 0);
+    BorderPoint* b = set.Intern(1, 0);
+    BorderPoint* c = set.Intern(1, 1);
+    BorderLine line;
+    line.AddBack(a);
+    line.AddBack(b);
+    line.AddBack(b);
+    line.AddBack(c);
+    EXPECT_FALSE(line.closed);
+    EXPECT_EQ(line.points.size(), 3u);
+    line.AddBack(a);
+    EXPECT_TRUE(line.closed);
+    EXPECT_EQ(line.points.back(), a);
+
+    BorderLine back;
+    back.AddFront(b);
+    back.AddFront(c);
+    back.AddFront(c);
+    EXPECT_FALSE(back.closed);
+    back.AddFront(b);
+    EXPECT_TRUE(back.closed);
+    ASSERT_EQ(back.points.size(), 3u);
+    EXPECT_EQ(back.points.front(), b);
+    EXPECT_EQ(back.points[1], c);
+}
+
+}  // namespace
+}  // namespace fw

@@ -1,0 +1,283 @@
+#include "mask/border_smoothing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <utility>
+#include <vector>
+
+namespace fw {
+
+namespace {
+
+using PointList = std::vector<BorderPoint*>;
+
+constexpr uint32_t kSmoothingFlags = kBorderAnchor | kBorderKeepCorner | kBorderRemove;
+
+bool IsAnchor(const BorderPoint* p) {
+    return (p->flags & kBorderAnchor) != 0;
+}
+bool KeepsCorner(const BorderPoint* p) {
+    return (p->flags & kBorderKeepCorner) != 0;
+}
+
+float Sign(float v) {
+    return v > 0 ? 1.0f : (v < 0 ? -1.0f : 0.0f);
+}
+
+// The end points of an open line keep their flags: they are anchors from the tracing.
+void ClearSmoothingFlags(PointList& pts, bool closed) {
+    const size_t n = pts.size();
+    const size_t begin = closed ? 0 : 1;
+    const size_t end = closed ? n : (n > 0 ? n - 1 : 0);
+    for (size_t i = begin; i < end; ++i) pts[i]->flags &= ~kSmoothingFlags;
+}
+
+// A list rewritten front to back: `done` has the points the pass has moved past, `ahead`
+// the rest. Passes only insert next to the cursor, which is cheap at a deque's front.
+struct Rewrite {
+    PointList done;
+    std::deque<BorderPoint*> ahead;
+
+    explicit Rewrite(PointList& pts) : ahead(pts.begin(), pts.end()) {
+        done.reserve(pts.size() + pts.size() / 2);
+    }
+    void Advance() {
+        done.push_back(ahead.front());
+        ahead.pop_front();
+    }
+    PointList Finish() {
+        done.insert(done.end(), ahead.begin(), ahead.end());
+        ahead.clear();
+        return std::move(done);
+    }
+};
+
+// Anchors where the outline turns after a run longer than one step, so that corner cutting
+// and simplification keep real corners sharp while they flatten one-pixel jaggies.
+void MarkCorners(PointList& pts, size_t first, BorderPointSet& set) {
+    Rewrite w(pts);
+    for (size_t i = 0; i < first && !w.ahead.empty(); ++i) w.Advance();
+    while (w.ahead.size() >= 3) {
+        BorderPoint* p0 = w.ahead[0];
+        BorderPoint* p1 = w.ahead[1];
+        BorderPoint* p2 = w.ahead[2];
+        const float d1x = p1->x - p0->x, d1y = p1->y - p0->y;
+        const float d2x = p2->x - p1->x, d2y = p2->y - p1->y;
+        const float ax1 = std::fabs(d1x), ay1 = std::fabs(d1y);
+        const float ax2 = std::fabs(d2x), ay2 = std::fabs(d2y);
+        if ((ax1 > 2 && ay2 > 2) || (ay1 > 2 && ax2 > 2) || (ay1 == 2 && ax2 == 2) ||
+            (ax1 == 2 && ay2 == 2)) {
+            p1->flags |= kBorderAnchor;
+        } else if ((ax2 == 2 && ay1 > 2) || (ay2 == 2 && ax1 > 2)) {
+            BorderPoint* a = set.Intern(p1->x - 0.5f * Sign(d1x), p1->y - 0.5f * Sign(d1y));
+            a->flags |= kBorderAnchor;
+            w.ahead.insert(w.ahead.begin() + 1, a);
+        } else if ((ay1 == 2 && ax2 > 2) || (ax1 == 2 && ay2 > 2)) {
+            BorderPoint* a = set.Intern(p1->x + 0.5f * Sign(d2x), p1->y + 0.5f * Sign(d2y));
+            a->flags |= kBorderAnchor;
+            w.ahead.insert(w.ahead.begin() + 2, a);
+        }
+        w.Advance();
+    }
+    pts = w.Finish();
+}
+
+// Anchors the middle of every staircase step (an edge whose neighbours run the same way),
+// and shields it from corner cutting.
+void MarkSteps(PointList& pts, BorderPointSet& set) {
+    Rewrite w(pts);
+    while (!w.ahead.empty()) {
+        BorderPoint* p0 = w.ahead[0];
+        if (!KeepsCorner(p0)) {
+            const size_t j = (w.ahead.size() > 1 && KeepsCorner(w.ahead[1])) ? 2 : 1;
+            if (j + 2 >= w.ahead.size()) break;
+            BorderPoint* p1 = w.ahead[j];
+            BorderPoint* p2 = w.ahead[j + 1];
+            BorderPoint* p3 = w.ahead[j + 2];
+            if (!(IsAnchor(p1) && IsAnchor(p2))) {
+                const float e1x = p1->x - p0->x, e1y = p1->y - p0->y;
+                const float bx = p2->x - p1->x, by = p2->y - p1->y;
+                const float e3x = p3->x - p2->x, e3y = p3->y - p2->y;
+                if (e1x * e3x > 0 || e1y * e3y > 0) {
+                    BorderPoint* s = std::fabs(bx) > 0 ? set.Intern(p1->x + bx / 2, p1->y)
+                                                       : set.Intern(p1->x, p1->y + by / 2);
+                    s->flags |= kBorderAnchor | kBorderKeepCorner;
+                    w.ahead.insert(w.ahead.begin() + static_cast<ptrdiff_t>(j) + 1, s);
+                }
+            }
+        }
+        w.Advance();
+    }
+    pts = w.Finish();
+}
+
+// Gives a closed line without two anchors its leftmost and rightmost points (the first
+// found on ties), so rotation and simplification have something to hold on to.
+void AnchorExtremes(PointList& pts) {
+    const BorderPoint* firstAnchor = nullptr;
+    for (const BorderPoint* p : pts) {
+        if (!IsAnchor(p)) continue;
+        if (!firstAnchor) {
+            firstAnchor = p;
+        } else if (p != firstAnchor) {
+            return;  // two distinct anchors
+        }
+    }
+    if (pts.empty()) return;
+    BorderPoint* left = pts[0];
+    BorderPoint* right = pts[0];
+    for (BorderPoint* p : pts) {
+        if (p->x < left->x) left = p;
+        if (p->x > right->x) right = p;
+    }
+    left->flags |= kBorderAnchor;
+    right->flags |= kBorderAnchor;
+}
+
+// Drops the first point and appends the new first until the line starts at an anchor.
+void RotateToAnchor(PointList& pts) {
+    const size_t n = pts.size();
+    if (n < 2) return;
+    size_t k = 0;
+    while (k < n && !IsAnchor(pts[k])) ++k;
+    if (k == 0 || k == n) return;
+    PointList rotated;
+    rotated.reserve(n);
+    rotated.insert(rotated.end(), pts.begin() + static_cast<ptrdiff_t>(k), pts.end());
+    rotated.insert(rotated.end(), pts.begin() + 1, pts.begin() + static_cast<ptrdiff_t>(k) + 1);
+    pts = std::move(rotated);
+}
+
+// Replaces the corners between unshielded neighbours by the midpoints of their edges.
+void CutCorners(PointList& pts, BorderPointSet& set) {
+    const size_t n = pts.size();
+    if (n < 2) return;
+    PointList out;
+    out.reserve(2 * n);
+    for (size_t i = 0; i + 1 < n; ++i) {
+        BorderPoint* p = pts[i];
+        BorderPoint* q = pts[i + 1];
+        out.push_back(p);
+        if (KeepsCorner(p) || KeepsCorner(q)) continue;
+        out.push_back(set.Intern((p->x + q->x) / 2, (p->y + q->y) / 2));
+        if (!IsAnchor(p)) p->flags |= kBorderRemove;
+        if (!IsAnchor(q)) q->flags |= kBorderRemove;
+    }
+    out.push_back(pts[n - 1]);
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [](const BorderPoint* p) { return (p->flags & kBorderRemove) != 0; }),
+              out.end());
+    pts = std::move(out);
+}
+
+// Distance of p from the line through a and b; 0 when a and b (nearly) coincide. Double
+// precision keeps the products of these dyadic coordinates exact, so ties stay ties.
+double LineDistance(const BorderPoint* p, const BorderPoint* a, const BorderPoint* b) {
+    const double dx = static_cast<double>(b->x) - a->x;
+    const double dy = static_cast<double>(b->y) - a->y;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    if (length < kBorderPointEpsilon) return 0.0;
+    const double cross =
+        (static_cast<double>(p->x) - a->x) * dy - (static_cast<double>(p->y) - a->y) * dx;
+    return std::fabs(cross) / length;
+}
+
+// Douglas-Peucker between consecutive anchors: marks the points that must stay.
+void Simplify(PointList& pts, double tolerance) {
+    const size_t n = pts.size();
+    size_t a = 0;
+    while (a < n && !IsAnchor(pts[a])) ++a;
+    std::vector<std::pair<size_t, size_t>> stack;
+    while (a < n) {
+        size_t b = a + 1;
+        while (b < n && !IsAnchor(pts[b])) ++b;
+        if (b >= n) break;
+        stack.emplace_back(a, b);
+        while (!stack.empty()) {
+            const auto [i, j] = stack.back();
+            stack.pop_back();
+            if (j - i < 2) continue;
+            size_t best = i + 1;
+            double bestDistance = -1.0;
+            for (size_t k = i + 1; k < j; ++k) {
+                const double d = LineDistance(pts[k], pts[i], pts[j]);
+                if (d > bestDistance) {
+                    bestDistance = d;
+                    best = k;
+                }
+            }
+            if (bestDistance > 0.0 && bestDistance >= tolerance) {
+                pts[best]->flags |= kBorderAnchor;
+                stack.emplace_back(best, j);
+                stack.emplace_back(i, best);
+            }
+        }
+        a = b;
+    }
+}
+
+// Splits each segment into pieces whose |dx| + |dy| is below the window.
+void Subdivide(PointList& pts, int32_t window, BorderPointSet& set) {
+    const size_t n = pts.size();
+    if (n < 2) return;
+    PointList out;
+    out.reserve(n);
+    for (size_t i = 0; i + 1 < n; ++i) {
+        const BorderPoint* p = pts[i];
+        const BorderPoint* q = pts[i + 1];
+        out.push_back(pts[i]);
+        const double dx = static_cast<double>(q->x) - p->x;
+        const double dy = static_cast<double>(q->y) - p->y;
+        const double pieces = std::floor((std::fabs(dx) + std::fabs(dy)) / window);
+        const int64_t k = pieces > 0 ? static_cast<int64_t>(pieces) : 0;
+        for (int64_t j = 1; j <= k; ++j) {
+            const double t = static_cast<double>(j) / static_cast<double>(k + 1);
+            out.push_back(
+                set.NewLoose(static_cast<float>(p->x + t * dx), static_cast<float>(p->y + t * dy)));
+        }
+    }
+    out.push_back(pts[n - 1]);
+    pts = std::move(out);
+}
+
+}  // namespace
+
+void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window) {
+    if (line.points.size() < 3) return;
+    const bool closed = line.closed;
+    PointList pts(line.points.begin(), line.points.end());
+
+    ClearSmoothingFlags(pts, closed);
+    if (closed) {
+        // Borrow a neighbour on each side so every real vertex sits between two others.
+        BorderPoint* before = pts[pts.size() - 2];
+        BorderPoint* after = pts[1];
+        pts.insert(pts.begin(), before);
+        pts.push_back(after);
+    }
+    MarkCorners(pts, closed ? 1 : 0, set);
+    MarkSteps(pts, set);
+    if (closed) {
+        pts.erase(pts.begin());
+        pts.pop_back();
+        AnchorExtremes(pts);
+        RotateToAnchor(pts);
+    }
+    CutCorners(pts, set);
+
+    ClearSmoothingFlags(pts, closed);
+    if (closed && pts.size() >= 2) {
+        pts.front()->flags |= kBorderAnchor;
+        pts[pts.size() - 2]->flags |= kBorderAnchor;
+    }
+    Simplify(pts, std::max(tolerance - 0.5f, 0.0f));
+    pts.erase(
+        std::remove_if(pts.begin(), pts.end(), [](const BorderPoint* p) { return !IsAnchor(p); }),
+        pts.end());
+
+    if (!closed || pts.size() > 3) Subdivide(pts, window, set);
+    line.points.assign(pts.begin(), pts.end());
+}
+
+}  // namespace fw

@@ -1,0 +1,20 @@
+// Post-processing of one traced border line: straight runs and one-pixel staircases of the
+// pixel outline become a few anchored vertices (corner and step anchors, corner cutting,
+// Douglas-Peucker between anchors), then long segments are split so that growth seeds
+// along them stay evenly spaced.
+#pragma once
+
+#include <cstdint>
+
+#include "mask/border_line.h"
+#include "mask/border_point_set.h"
+
+namespace fw {
+
+// Smooths `line` in place. Points it creates at corners, steps and edge midpoints are shared
+// through `set`; points inserted by the final subdivision belong to the line alone.
+// tolerance and window are taken as given (the caller clamps them). Flags on shared points
+// are left as the smoothing needs them and are seen by lines smoothed later.
+void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window);
+
+}  // namespace fw

@@ -1,0 +1,346 @@
+#include "mask/mesh_builder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "mask/border_smoothing.h"
+#include "platform/platform.h"
+
+namespace fw {
+
+namespace {
+
+constexpr uint8_t kDirections[4] = {kBorderRight, kBorderDown, kBorderLeft, kBorderUp};
+constexpr uint8_t kNoDirection = 15;
+constexpr uint8_t kEdgeBits = 15;
+
+// Pixels on either side of the edge that leaves corner (r, c) in direction `dir`; the
+// corner is the top-left corner of pixel (r, c).
+uint8_t RightPixel(const ByteRaster& m, int32_t r, int32_t c, uint8_t dir) {
+    switch (dir) {
+        case kBorderRight:
+            return m.Get(r, c);
+        case kBorderDown:
+            return m.Get(r, c - 1);
+        case kBorderLeft:
+            return m.Get(r - 1, c - 1);
+        default:
+            return m.Get(r - 1, c);
+    }
+}
+
+uint8_t LeftPixel(const ByteRaster& m, int32_t r, int32_t c, uint8_t dir) {
+    switch (dir) {
+        case kBorderRight:
+            return m.Get(r - 1, c);
+        case kBorderDown:
+            return m.Get(r, c);
+        case kBorderLeft:
+            return m.Get(r, c - 1);
+        default:
+            return m.Get(r - 1, c - 1);
+    }
+}
+
+void Step(uint8_t dir, int32_t& r, int32_t& c) {
+    switch (dir) {
+        case kBorderRight:
+            ++c;
+            break;
+        case kBorderDown:
+            ++r;
+            break;
+        case kBorderLeft:
+            --c;
+            break;
+        default:
+            --r;
+            break;
+    }
+}
+
+uint8_t Reverse(uint8_t dir) {
+    uint8_t v = static_cast<uint8_t>(dir << 2);
+    if (v > 8) v = static_cast<uint8_t>(v >> 4);
+    return v;
+}
+
+int BitCount(uint32_t v) {
+    int n = 0;
+    for (; v; v &= v - 1) ++n;
+    return n;
+}
+
+void ClearEdge(ByteRaster& border, int32_t r, int32_t c, uint8_t bit) {
+    border.Set(r, c, static_cast<uint8_t>(border.Get(r, c) & ~bit));
+}
+
+const char kLoadError[] = "Error! CMeshBuilder::LoadMask: Cannot load input mask!";
+const char kRasterError[] =
+    "Error! CMeshBuilder::FindBorderLines: Cannot create raster of borders.";
+const char kTraceError[] = "Error! CMeshBuilder::FindBorderLines: Cannot trace line.";
+const char kLookAheadError[] = "Error! CMeshBuilder::TraceDirection: Cannot trace line.";
+
+}  // namespace
+
+CMeshBuilder::CMeshBuilder() = default;
+CMeshBuilder::~CMeshBuilder() = default;
+
+void CMeshBuilder::Reset() {
+    mask_.Release();
+    std::vector<BorderLine>().swap(lines_);
+    points_.Clear();
+}
+
+void CMeshBuilder::FreeArrays(float* points, uint32_t* segments) {
+    delete[] points;
+    delete[] segments;
+}
+
+bool CMeshBuilder::BuildBorderCodes(const ByteRaster& mask, ByteRaster& border) {
+    const int32_t rows = mask.Rows();
+    const int32_t columns = mask.Columns();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    if (rows < 1 || columns < 1 || rows == kMax || columns == kMax) return false;
+    if (!border.Create(rows + 1, columns + 1)) return false;
+    const uint8_t outside = mask.Outside();
+    // Mask rows padded with the outside value on both ends, so every corner reads its four
+    // pixels without bounds checks.
+    std::vector<uint8_t> above, below;
+    try {
+        above.assign(static_cast<size_t>(columns) + 2, outside);
+        below.assign(static_cast<size_t>(columns) + 2, outside);
+    } catch (const std::bad_alloc&) {
+        border.Release();
+        return false;
+    }
+    for (int32_t r = 0; r <= rows; ++r) {
+        if (r < rows) {
+            std::memcpy(below.data() + 1, mask.Row(r), static_cast<size_t>(columns));
+        } else {
+            std::fill(below.begin(), below.end(), outside);
+        }
+        const uint8_t* top = above.data();
+        const uint8_t* bottom = below.data();
+        uint8_t* out = border.MutableRow(r);
+        for (int32_t c = 0; c <= columns; ++c) {
+            const uint8_t tl = top[c], tr = top[c + 1], bl = bottom[c], br = bottom[c + 1];
+            const uint8_t code = static_cast<uint8_t>((tr != br) | (bl != br) << 1 |
+                                                      (tl != bl) << 2 | (tl != tr) << 3);
+            // Three edges only occur where three values meet; four edges are a crossing of
+            // two borders unless the diagonals match (a two-valued chequerboard corner).
+            const bool junction = code == 7 || code == 11 || code == 13 || code == 14 ||
+                                  (code == 15 && bl != tr && tl != br);
+            out[c] = static_cast<uint8_t>(code | (junction ? kBorderJunction : 0));
+        }
+        above.swap(below);
+    }
+    return true;
+}
+
+bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int32_t column,
+                                  const ByteRaster& mask, ByteRaster& border, BorderLine& line) {
+    uint8_t code = border.Get(row, column);
+    uint8_t dir = 0;
+    for (uint8_t bit : kDirections) {
+        if ((code & bit) && (colour == kNoColour || RightPixel(mask, row, column, bit) == colour)) {
+            dir = bit;
+            break;
+        }
+    }
+    if (dir == 0) return false;
+    if (colour == kNoColour && forward) {
+        colour = RightPixel(mask, row, column, dir);
+        line.rightColour = colour;
+        line.leftColour = LeftPixel(mask, row, column, dir);
+    }
+
+    auto addVertex = [&](int32_t r, int32_t c) {
+        BorderPoint* p = points_.Intern(static_cast<float>(c), static_cast<float>(r));
+        if (forward) {
+            line.AddBack(p);
+        } else {
+            line.AddFront(p);
+        }
+    };
+
+    uint8_t last = kNoDirection, beforeLast = kNoDirection;
+    int32_t r = row, c = column;
+    for (;;) {
+        if (dir != last) addVertex(r, c);
+        beforeLast = last;
+        last = dir;
+        ClearEdge(border, r, c, dir);
+        Step(dir, r, c);
+        ClearEdge(border, r, c, Reverse(dir));
+        code = border.Get(r, c);
+        if ((code & kBorderJunction) || (r == row && c == column)) {
+            addVertex(r, c);
+            return true;
+        }
+        if (code == 0) return false;
+        if (code == kBorderRight || code == kBorderDown || code == kBorderLeft ||
+            code == kBorderUp) {
+            dir = code;
+            continue;
+        }
+        // A crossing: prefer the exit whose next edge repeats the pattern of the last two
+        // steps, so a staircase keeps its rhythm instead of doubling back.
+        const uint8_t pair = static_cast<uint8_t>(last | beforeLast);
+        uint8_t best = 0;
+        int bestScore = std::numeric_limits<int>::max();
+        for (uint8_t b1 : kDirections) {
+            if (!(code & b1) || RightPixel(mask, r, c, b1) != colour) continue;
+            int32_t r2 = r, c2 = c;
+            Step(b1, r2, c2);
+            const uint8_t next = border.Get(r2, c2);
+            for (uint8_t b2 : kDirections) {
+                if (!(next & b2) || RightPixel(mask, r2, c2, b2) != colour) continue;
+                const int score = BitCount(static_cast<uint32_t>(pair ^ (b1 | b2)));
+                if (score < bestScore) {
+                    bestScore = score;
+                    best = b1;
+                }
+            }
+        }
+        if (best == 0) throw BorderTraceError(kLookAheadError);
+        dir = best;
+    }
+}
+
+void CMeshBuilder::FindBorderLines(const ByteRaster& mask, std::vector<BorderLine>& lines) {
+    ByteRaster border(0);
+    if (mask.Rows() < 1 || mask.Columns() < 1 || !BuildBorderCodes(mask, border))
+        throw BorderTraceError(kRasterError);
+    const int32_t rows = border.Rows();
+    const int32_t columns = border.Columns();
+    for (int32_t r = 0; r < rows; ++r) {
+        const uint8_t* codes = border.Row(r);
+        int32_t c = 0;
+        while (c < columns) {
+            // Most corners have no edge: skip them eight at a time.
+            if (c + 8 <= columns) {
+                uint64_t word;
+                std::memcpy(&word, codes + c, sizeof word);
+                if ((word & 0x0F0F0F0F0F0F0F0Full) == 0) {
+                    c += 8;
+                    continue;
+                }
+            }
+            // A corner where several borders meet starts one line per unused edge.
+            while (codes[c] & kEdgeBits) {
+                const bool junction = (codes[c] & kBorderJunction) != 0;
+                BorderLine line;
+                bool traced = TraceDirection(true, kNoColour, r, c, mask, border, line);
+                if (traced && !junction && !line.closed)
+                    traced = TraceDirection(false, line.leftColour, r, c, mask, border, line);
+                if (!traced) throw BorderTraceError(kTraceError);
+                if (!line.closed) {
+                    line.points.front()->flags |= kBorderAnchor;
+                    line.points.back()->flags |= kBorderAnchor;
+                }
+                lines.push_back(std::move(line));
+            }
+            ++c;
+        }
+    }
+}
+
+bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
+                              float tolerance, int32_t window) {
+    Reset();
+    // NaN counts as "not set" like any value that is not positive.
+    if (!(tolerance > 0.0f)) tolerance = 1.0f;
+    if (tolerance > 10.0f) tolerance = 10.0f;
+    window = std::clamp(window, 2, 30);
+    try {
+        // The mask is read in place: a view costs no second image-sized copy.
+        if (width < 1 || height < 1 || rowBytes < width || !mask ||
+            !mask_.Attach(mask, height, width, rowBytes))
+            throw BorderTraceError(kLoadError);
+        FindBorderLines(mask_, lines_);
+        mask_.Release();
+
+        for (BorderLine& line : lines_) PostProcessBorderLine(line, points_, tolerance, window);
+
+        // Closed lines that smoothing shrank to a sliver are dropped.
+        auto sliver = [](const BorderLine& line) { return line.closed && line.points.size() < 4; };
+        for (const BorderLine& line : lines_)
+            if (sliver(line))
+                for (BorderPoint* p : line.points) p->flags = kBorderRemove | kBorderDeleted;
+        lines_.erase(std::remove_if(lines_.begin(), lines_.end(), sliver), lines_.end());
+        for (const BorderLine& line : lines_)
+            for (BorderPoint* p : line.points)
+                p->flags = (p->flags | kBorderAnchor) & ~uint32_t{kBorderRemove};
+        // Nothing is looked up any more; the points live on with their lines.
+        points_.DropIndex();
+    } catch (const BorderTraceError& e) {
+        platform::DebugOutput(e.what());
+        Reset();
+        return false;
+    } catch (const std::bad_alloc&) {
+        Reset();
+        return false;
+    }
+    return true;
+}
+
+bool CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
+                            float tolerance, int32_t window, uint32_t& pointCount,
+                            uint32_t& segmentCount, float*& points, uint32_t*& segments) {
+    pointCount = segmentCount = 0;
+    points = nullptr;
+    segments = nullptr;
+    if (!BuildLines(width, height, rowBytes, mask, tolerance, window)) return false;
+
+    // Borders against the image edge have kNoColour on one side and are not exported.
+    auto exported = [](const BorderLine& line) {
+        return line.rightColour != kNoColour && line.leftColour != kNoColour &&
+               line.points.size() > 1;
+    };
+    uint64_t pointTotal = 0, segmentTotal = 0;
+    for (const BorderLine& line : lines_) {
+        if (!exported(line)) continue;
+        pointTotal += line.points.size();
+        segmentTotal += line.points.size() - 1;
+    }
+    constexpr uint64_t kMaxEntries = std::numeric_limits<uint32_t>::max() / 2;
+    if (pointTotal > kMaxEntries || segmentTotal > kMaxEntries) {
+        Reset();
+        return false;
+    }
+    if (pointTotal >= 1 && segmentTotal >= 1) {
+        float* xy = new (std::nothrow) float[pointTotal * 2];
+        uint32_t* pairs = new (std::nothrow) uint32_t[segmentTotal * 2];
+        if (!xy || !pairs) {
+            FreeArrays(xy, pairs);
+            Reset();
+            return false;
+        }
+        size_t p = 0, s = 0;
+        for (const BorderLine& line : lines_) {
+            if (!exported(line)) continue;
+            const uint32_t first = static_cast<uint32_t>(p);
+            for (size_t i = 0; i < line.points.size(); ++i) {
+                xy[2 * p] = line.points[i]->x;
+                xy[2 * p + 1] = line.points[i]->y;
+                ++p;
+                if (i > 0) {
+                    pairs[2 * s] = first + static_cast<uint32_t>(i) - 1;
+                    pairs[2 * s + 1] = first + static_cast<uint32_t>(i);
+                    ++s;
+                }
+            }
+        }
+        points = xy;
+        segments = pairs;
+        pointCount = static_cast<uint32_t>(pointTotal);
+        segmentCount = static_cast<uint32_t>(segmentTotal);
+    }
+    Reset();
+    return true;
+}
+
+}  // namespace fw

@@ -1,0 +1,106 @@
+// CMeshBuilder: turns a selection mask into ordered border polylines, the path that frost
+// grows along for "By selection".
+//
+// Usage: one builder per path walk.
+//
+//     fw::CMeshBuilder builder;
+//     uint32_t pointCount, segmentCount;
+//     float* points;       // pointCount pairs (x, y)
+//     uint32_t* segments;  // segmentCount pairs (first, second)
+//     if (builder.LoadMask(w, h, rowBytes, mask, 1.0f, window, pointCount, segmentCount,
+//                          points, segments)) { ...; fw::CMeshBuilder::FreeArrays(points,
+//                          segments); }
+//
+// Output arrays (each one block, owned by the caller; release with FreeArrays, or delete[]):
+//   points    float[2 * pointCount]: x0, y0, x1, y1, ... in pixel-corner units, x = column,
+//             y = row, origin at the image's top-left corner (the right edge is x = width).
+//   segments  uint32_t[2 * segmentCount]: first0, second0, first1, second1, ... indices into
+//             the points; travel runs from first to second, with the traced region (the
+//             mask value on the right of travel in image coordinates) on the right.
+// Both are null and both counts 0 when there is nothing to export. Each exported line
+// contributes its points in order and one segment per consecutive pair, so segments never
+// join two lines; a closed line repeats its first point at its end (as a separate entry).
+// Only borders between two in-image pixels are exported, never the image edge itself.
+//
+// Failures (LoadMask returns false, counts 0, arrays null): an empty mask, a raster that cannot
+// be allocated or a border that cannot be traced write one line to the debugger output;
+// running out of memory for the output arrays fails silently.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "mask/border_line.h"
+#include "mask/border_point_set.h"
+#include "mask/byte_raster.h"
+
+namespace fw {
+
+// Border-code raster bits: the four edges that leave a pixel corner, plus the junction flag
+// for corners where three or more values meet.
+enum BorderDirection : uint8_t {
+    kBorderRight = 1,
+    kBorderDown = 2,
+    kBorderLeft = 4,
+    kBorderUp = 8,
+    kBorderJunction = 16,
+};
+
+// An internal failure of the tracer; its text is what LoadMask writes to the debugger.
+class BorderTraceError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class CMeshBuilder {
+  public:
+    CMeshBuilder();
+    CMeshBuilder(const CMeshBuilder&) = delete;
+    CMeshBuilder& operator=(const CMeshBuilder&) = delete;
+    ~CMeshBuilder();
+
+    // Traces `mask` (height rows of rowBytes bytes, the first width of each used) and exports
+    // the smoothed borders; see the top of this file. tolerance: Douglas-Peucker tolerance in
+    // pixels (<= 0 means 1, capped at 10); window: longest piece of an exported segment,
+    // measured as |dx| + |dy| (clamped to 2..30).
+    bool LoadMask(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
+                  float tolerance, int32_t window, uint32_t& pointCount, uint32_t& segmentCount,
+                  float*& points, uint32_t*& segments);
+
+    static void FreeArrays(float* points, uint32_t* segments);
+
+    // Everything LoadMask does before the export: traces and smooths the borders and keeps
+    // them in Lines() (image-edge borders included). Same failures as LoadMask.
+    bool BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
+                    float tolerance, int32_t window);
+
+    // Builds the border-code raster of `mask` and traces every border into `lines`, in
+    // raster order of their start corners. Throws BorderTraceError.
+    void FindBorderLines(const ByteRaster& mask, std::vector<BorderLine>& lines);
+
+    // Traces one line from corner (row, column), forward (vertices appended) or backward
+    // (vertices prepended), keeping pixels of `colour` on the right of travel; kNoColour on
+    // a forward trace takes the colour of the first edge found and records both sides in
+    // the line. Clears every edge it walks. False when no edge of that colour starts here or
+    // the border breaks off; throws BorderTraceError when a crossing has no continuation.
+    bool TraceDirection(bool forward, uint8_t colour, int32_t row, int32_t column,
+                        const ByteRaster& mask, ByteRaster& border, BorderLine& line);
+
+    // Computes the border codes of `mask` into `border` ((rows + 1) x (columns + 1) corners,
+    // outside value 0). False when the raster cannot be created.
+    static bool BuildBorderCodes(const ByteRaster& mask, ByteRaster& border);
+
+    // The lines of the last BuildLines or FindBorderLines (LoadMask clears them).
+    const std::vector<BorderLine>& Lines() const { return lines_; }
+    BorderPointSet& Points() { return points_; }
+
+  private:
+    void Reset();
+
+    ByteRaster mask_{kNoColour};
+    std::vector<BorderLine> lines_;
+    BorderPointSet points_;
+};
+
+}  // namespace fw
