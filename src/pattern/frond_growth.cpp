@@ -112,6 +112,20 @@ void GrowRosette(TriangleList& list, float x, float y, float zBase, float angle,
     }
 }
 
+FrondLink NextFrondLink(const FrondLink& link, float u, float width) {
+    FrondLink next = link;
+    next.z = link.z + 10.0f;
+    float turn = 0.3f * link.bend;
+    if (turn < -0.785398f) turn = -0.785398f;
+    if (turn > 0.785398f) turn = 0.785398f;
+    next.angle = link.angle + turn;
+    next.bend = -1.25f * link.bend;
+    next.length = link.length * 0.8f * ((u + 1.0f) / 8.0f + 0.75f);
+    next.width = 0.85f * width;
+    next.count = TruncToInt(1.15 * link.count);
+    return next;
+}
+
 void GrowFrond(int32_t count, TriangleList& list, float x, float y, float zBase, float angle,
                float bend, float length, float width, int32_t side, int32_t maxTriangles,
                float zoom) {
@@ -136,21 +150,13 @@ void GrowFrond(int32_t count, TriangleList& list, float x, float y, float zBase,
     }
 
     Point2 p{x, y};
-    float z = zBase, a = angle, b = bend, len = length, w = width;
-    int32_t k = n;
+    FrondLink link{zBase, angle, bend, length, width, n};
     for (int32_t i = 0; i < count && !GrowthStopped(); ++i) {
-        p = GrowFrondArc(list, p.x, p.y, z, a, b, len, k, w, 0);
+        p = GrowFrondArc(list, p.x, p.y, link.z, link.angle, link.bend, link.length, link.count,
+                         link.width, 0);
         if (GrowthStopped()) return;
         const float u = static_cast<float>(PatternRandom::next() % 2000 - 1000) / 2000.0f;
-        z += 10.0f;
-        float turn = 0.3f * b;
-        if (turn < -0.785398f) turn = -0.785398f;
-        if (turn > 0.785398f) turn = 0.785398f;
-        a += turn;
-        b = -1.25f * b;
-        len = len * 0.8f * ((u + 1.0f) / 8.0f + 0.75f);
-        w = 0.85f * width;
-        k = TruncToInt(1.15 * k);
+        link = NextFrondLink(link, u, width);
     }
 }
 

@@ -23,6 +23,17 @@ Point2 GrowFrondArc(TriangleList& list, float x, float y, float zBase, float ang
 void GrowRosette(TriangleList& list, float x, float y, float zBase, float angle, float bend,
                  float length);
 
+// One link of a frond chain: where the next frond starts from and how it is shaped.
+struct FrondLink {
+    float z, angle, bend, length, width;
+    int32_t count;  // triangles of the frond, less one
+};
+
+// The link after `link`: 10 higher, turned by 0.3 bend (never more than 0.785398 either
+// way), bent 1.25 times as much the other way, shortened by u (-0.5 ... 0.5) and 0.85 times
+// as wide as the chain's first frond (`width`), with 1.15 times the triangles.
+FrondLink NextFrondLink(const FrondLink& link, float u, float width);
+
 // A base (rosette when side != 0, else a leaf) and a chain of `count` fronds that alternate
 // their bend. maxTriangles >= 1 fixes the triangles per frond, otherwise they follow the bend
 // and zoom * length / 100 (zoom: the preview's scale factor, 1 in the final render).

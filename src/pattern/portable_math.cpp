@@ -115,27 +115,14 @@ double BitsToDouble(const Big& a, int first, int last) {
     return v;
 }
 
-// Value of a Big in [0, 2) as a double, summing the significant words from the least
-// significant up so the rounding happens once near the end.
-double BigToDouble(const Big& a) {
-    int lead = 0;
-    while (lead < kWords && a[lead] == 0) ++lead;
-    if (lead == kWords) return 0.0;
-    const int last = lead + 3 < kWords ? lead + 3 : kWords - 1;
-    double v = 0.0;
-    for (int i = last; i >= lead; --i) {
-        double w = static_cast<double>(a[i]);
-        for (int k = 0; k < i; ++k) w *= 1.0 / 4294967296.0;
-        v += w;
-    }
-    return v;
-}
+constexpr int kInverseBits = 1344;  // 2/pi bits: enough for the largest double's window
 
 struct Reduction {
     Big halfPi;
-    Big quarterPi;
     // pi/2 split so that k * p1, k * p2, k * p3 are exact for |k| < 2^28.
     double p1, p2, p3, p4;
+    // Bits of 2/pi after the binary point, most significant first.
+    std::array<uint32_t, kInverseBits / 32> twoOverPi;
 };
 
 const Reduction& Tables() {
@@ -147,20 +134,82 @@ const Reduction& Tables() {
         MulSmall(b, 2);
         Sub(a, b);
         r.halfPi = a;
-        r.quarterPi = a;
-        DivSmall(r.quarterPi, 2);
         r.p1 = BitsToDouble(a, 0, 24);
         r.p2 = BitsToDouble(a, 25, 49);
         r.p3 = BitsToDouble(a, 50, 74);
         r.p4 = BitsToDouble(a, 75, 127);
+        // 2/pi = 1 / (pi/2) by binary long division.
+        Big rem{};
+        rem[0] = 1;
+        for (int j = 0; j < kInverseBits; ++j) {
+            ShiftLeft1(rem);
+            if (Compare(rem, a) >= 0) {
+                Sub(rem, a);
+                r.twoOverPi[j / 32] |= 1u << (31 - j % 32);
+            }
+        }
         return r;
     }();
     return table;
 }
 
+// Bit j (1-based, weight 2^-j) of 2/pi.
+uint32_t InverseBit(const Reduction& t, int j) {
+    const int i = j - 1;
+    return (t.twoOverPi[i / 32] >> (31 - i % 32)) & 1u;
+}
+
 constexpr double kQuarterPi = 0.7853981633974483;
 constexpr double kTwoOverPi = 0.6366197723675814;
 constexpr double kMediumLimit = 268435456.0;  // 2^28 quarter turns
+
+// Payne-Hanek: |x| = m 2^e, and only a 192-bit window of 2/pi matters for m 2^e 2/pi
+// modulo 4; the bits before it give multiples of 4, the bits after it less than 2^-130.
+int ReduceLarge(const Reduction& t, double ax, double* r) {
+    int ex = 0;
+    const double f = std::frexp(ax, &ex);
+    const auto m = static_cast<uint64_t>(std::ldexp(f, 53));
+    const int e = ex - 53;
+    const int j0 = e - 1 > 1 ? e - 1 : 1;
+    const int units = j0 + 191 - e;  // product bit of weight 1
+    uint32_t w[6] = {};              // window, most significant word first
+    for (int k = 0; k < 192; ++k) {
+        if (InverseBit(t, j0 + k)) w[k / 32] |= 1u << (31 - k % 32);
+    }
+    // prod = m * window, little-endian 32-bit words.
+    uint32_t prod[8] = {};
+    const uint32_t mw[2] = {static_cast<uint32_t>(m), static_cast<uint32_t>(m >> 32)};
+    for (int i = 0; i < 2; ++i) {
+        uint64_t carry = 0;
+        for (int k = 0; k < 6; ++k) {
+            const uint64_t cur = static_cast<uint64_t>(mw[i]) * w[5 - k] + prod[i + k] + carry;
+            prod[i + k] = static_cast<uint32_t>(cur);
+            carry = cur >> 32;
+        }
+        prod[i + 6] += static_cast<uint32_t>(carry);
+    }
+    auto bit = [&](int pos) { return (prod[pos / 32] >> (pos % 32)) & 1u; };
+    int n = static_cast<int>(bit(units) | (bit(units + 1) << 1));
+    // The fraction below the units bit, from its leading 53 bits.
+    int lead = units - 1;
+    while (lead >= 0 && bit(lead) == 0) --lead;
+    double frac = 0.0;
+    if (lead >= 0) {
+        uint64_t top = 0;
+        for (int k = 0; k < 64; ++k) {
+            const int pos = lead - k;
+            top = (top << 1) | (pos >= 0 ? bit(pos) : 0u);
+        }
+        // 53 bits convert exactly on every target (i686 would go through x87 for 64).
+        frac = std::ldexp(static_cast<double>(static_cast<int64_t>(top >> 11)), lead - units - 52);
+    }
+    if (frac >= 0.5) {
+        frac -= 1.0;
+        n = (n + 1) & 3;
+    }
+    *r = frac * kHalfPi;
+    return n;
+}
 
 // x = n * pi/2 + r with |r| <= ~pi/4; returns n mod 4.
 int Reduce(double x, double* r) {
@@ -173,49 +222,11 @@ int Reduce(double x, double* r) {
     const double kd = std::floor(x * kTwoOverPi + 0.5);
     if (std::fabs(kd) < kMediumLimit) {
         *r = x - kd * t.p1 - kd * t.p2 - kd * t.p3 - kd * t.p4;
-        const int64_t k = static_cast<int64_t>(kd);
+        const auto k = static_cast<int64_t>(kd);
         return static_cast<int>(((k % 4) + 4) % 4);
     }
-    // Exact long division of |x| by pi/2 in fixed point.
-    int ex = 0;
-    const double f = std::frexp(ax, &ex);
-    const uint64_t m = static_cast<uint64_t>(std::ldexp(f, 53));
-    const int e = ex - 53;  // |x| = m * 2^e, and e > -25 here
-    const int lowBits = e < 0 ? -e : 0;
-    Big rem{};
-    uint32_t q = 0;
-    // rem = 2 rem + bit stays below 2 pi/2 + 1, so at most two subtractions.
-    auto step = [&](uint32_t bit) {
-        ShiftLeft1(rem);
-        rem[0] += bit;
-        q <<= 1;
-        while (Compare(rem, t.halfPi) >= 0) {
-            Sub(rem, t.halfPi);
-            ++q;
-        }
-    };
-    for (int b = 52; b >= lowBits; --b) step(static_cast<uint32_t>((m >> b) & 1));
-    for (int i = 0; i < e; ++i) step(0);
-    if (lowBits > 0) {
-        Big frac{};
-        const uint64_t low = m & ((uint64_t{1} << lowBits) - 1);
-        frac[1] = static_cast<uint32_t>(low << (32 - lowBits));
-        Add(rem, frac);
-        while (Compare(rem, t.halfPi) >= 0) {
-            Sub(rem, t.halfPi);
-            ++q;
-        }
-    }
-    double v;
-    if (Compare(rem, t.quarterPi) > 0) {
-        Big neg = t.halfPi;
-        Sub(neg, rem);
-        v = -BigToDouble(neg);
-        ++q;
-    } else {
-        v = BigToDouble(rem);
-    }
-    int n = static_cast<int>(q & 3);
+    double v = 0.0;
+    int n = ReduceLarge(t, ax, &v);
     if (x < 0) {
         v = -v;
         n = (4 - n) & 3;
