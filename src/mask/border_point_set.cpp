@@ -88,7 +88,7 @@ void BorderPointSet::Insert(int32_t cx, int32_t cy, uint32_t index) {
 void BorderPointSet::Grow() {
     std::vector<Slot> old;
     old.swap(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{0, 0, kEmpty});
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, 0, kEmpty});
     const size_t mask = slots_.size() - 1;
     for (const Slot& s : old) {
         if (s.index == kEmpty) continue;
