@@ -75,6 +75,11 @@ Rect GetOutRect() {
     return CurrentFilterRecord->outRect;
 }
 
+Rect GetMaskRect() {
+    if (BigDocumentStruct* big = BigDocument()) return FromV(big->maskRect32);
+    return CurrentFilterRecord->maskRect;
+}
+
 void SetInRect(const Rect& r) {
     if (BigDocumentStruct* big = BigDocument())
         big->inRect32 = ToV(r);

@@ -38,6 +38,7 @@ uint8_t* LoadTexture();
 sdk::Rect GetFilterRect();
 sdk::Rect GetInRect();
 sdk::Rect GetOutRect();
+sdk::Rect GetMaskRect();
 void SetInRect(const sdk::Rect& r);
 void SetOutRect(const sdk::Rect& r);
 void SetMaskRect(const sdk::Rect& r);

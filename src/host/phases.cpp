@@ -39,6 +39,12 @@ bool Cancelled(FilterRecord& fr) {
     return fr.abortProc && fr.abortProc();
 }
 
+// "By selection" grows from the whole selection, so the band that grows the pattern (the
+// first) asks the host for the mask of the whole filter area.
+bool NeedsWholeMask(const FilterRecord& fr, const EffectParameters& p) {
+    return fr.haveMask && p.MaskKind == kMaskBySelection && p.EffectKind != kSingle;
+}
+
 void RunAllBands(PluginGlobals* g) {
     FilterRecord& fr = Filter(g);
     EffectParameters* p = Parameters(g);
@@ -52,6 +58,7 @@ void RunAllBands(PluginGlobals* g) {
             return;
         }
         SetAllRects(Band(y, rows));
+        if (y == filter.top && NeedsWholeMask(fr, *p)) SetMaskRect(filter);
         Result(g) = fr.advanceState();
         if (Result(g) != kNoErr) return;
         DoFilter(g, true);
@@ -64,7 +71,9 @@ void StartBands(PluginGlobals* g) {
     SetWholePlanes(fr);
     fr.inputPadding = fr.outputPadding = fr.maskPadding = 255;
     const Rect filter = GetFilterRect();
-    SetAllRects(Band(filter.top, std::max<int>(1, Parameters(g)->RowsPerBand)));
+    EffectParameters* p = Parameters(g);
+    SetAllRects(Band(filter.top, std::max<int>(1, p->RowsPerBand)));
+    if (NeedsWholeMask(fr, *p)) SetMaskRect(filter);
 }
 
 }  // namespace

@@ -35,6 +35,11 @@ bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb);
 // The about box (dialog 16107), modal, owned by `owner` (may be 0). Nothing on Linux.
 void ShowAboutBox(intptr_t owner);
 
+// Makes sure the renderer library is loaded. On Windows the module imports it lazily,
+// and hosts that load plug-ins by full path would not search the plug-in's folder, so it
+// is loaded from beside the module first. False when it cannot be found.
+bool RendererAvailable();
+
 // Folder of the loaded module, with a trailing separator.
 std::string ModuleFolder();
 

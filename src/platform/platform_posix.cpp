@@ -89,6 +89,11 @@ bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb) {
 
 void ShowAboutBox(intptr_t) {}
 
+// Linked with an $ORIGIN search path: the module would not have loaded without it.
+bool RendererAvailable() {
+    return true;
+}
+
 std::string ModuleFolder() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) == 0 || !info.dli_fname) return "./";

@@ -153,6 +153,17 @@ std::string ModuleFolder() {
     return slash == std::string::npos ? std::string(".\\") : folder.substr(0, slash + 1);
 }
 
+bool RendererAvailable() {
+    static int state = -1;  // -1 unknown, 0 missing, 1 loaded
+    if (state < 0) {
+        HMODULE lib = LoadLibraryA((ModuleFolder() + "Prismcore.dll").c_str());
+        if (!lib) lib = LoadLibraryA("Prismcore.dll");
+        state = lib ? 1 : 0;
+        if (!lib) OutputDebugStringA("frostweave: Prismcore.dll not found beside the module");
+    }
+    return state == 1;
+}
+
 bool ReadHostVersionResource(std::vector<uint8_t>& data) {
     data.clear();
     char exe[MAX_PATH] = {};

@@ -1,0 +1,93 @@
+#include "render/pattern_build.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "mask/mesh_builder.h"
+#include "render/scene_records.h"
+
+namespace fw {
+
+namespace {
+
+constexpr float kTraceTolerance = 1.0f;
+
+// The selection's border in scene coordinates, or an empty path when it cannot be traced.
+GrowthPath SelectionPath(const SelectionMask& m, const PatternPlacement& place) {
+    if (!m.data || m.width <= 0 || m.height <= 0) return {};
+    std::vector<uint8_t> mask(size_t(m.width) * m.height);
+    for (int32_t y = 0; y < m.height; ++y) {
+        const uint8_t* row = m.data + size_t(y) * m.rowBytes;
+        for (int32_t x = 0; x < m.width; ++x) mask[size_t(y) * m.width + x] = row[x] ? 255 : 0;
+    }
+    CMeshBuilder builder;
+    uint32_t pointCount = 0, segmentCount = 0;
+    float* xy = nullptr;
+    uint32_t* pairs = nullptr;
+    const int32_t window =
+        SelectionTraceWindow(int32_t(place.viewRatio * place.SW + 0.5), place.SW);
+    if (!builder.LoadMask(m.width, m.height, m.width, mask.data(), kTraceTolerance, window,
+                          pointCount, segmentCount, xy, pairs))
+        return {};
+    BorderLines border;
+    border.pointCount = pointCount;
+    border.segmentCount = segmentCount;
+    border.xy = xy;
+    border.pairs = pairs;
+    // Pixel corners of the mask to coordinates centred on the filter area.
+    GrowthPath path = ConvertBorderLines(border, float(m.left) - float(place.SW) / 2.0f,
+                                         float(m.top) - float(place.SH) / 2.0f);
+    CMeshBuilder::FreeArrays(xy, pairs);
+    return path;
+}
+
+}  // namespace
+
+void PlacePattern(const EffectParameters& p, double cx, double cy, bool selection,
+                  PatternPlacement& place) {
+    if (p.EffectKind != kSingle && p.MaskKind == kMaskBySelection && selection) {
+        place.shiftX = float(place.SW * double(p.CenterX) / 2000.0);
+        place.shiftY = float(-place.SH * double(p.CenterY) / 2000.0);
+    } else {
+        place.shiftX = float(cx - place.SW / 2.0);
+        place.shiftY = float(cy - place.SH / 2.0);
+    }
+}
+
+void BuildPattern(const EffectParameters& p, const PatternPlacement& place,
+                  const SelectionMask* selection, bool keepPath, const GrowthProgress& progress,
+                  BuiltPattern& out) {
+    out = BuiltPattern{};
+    GrowthScene scene;
+    scene.W = place.SW;  // the pattern belongs to the whole filter area, not to one band
+    scene.H = place.SH;
+    scene.SW = place.SW;
+    scene.SH = place.SH;
+    scene.zoom = float(place.zoom);
+    scene.centreX = place.shiftX;
+    scene.centreY = place.shiftY;
+    scene.rotation = float((p.RotateX + 90.0) * 3.141592653589793 / 180.0);
+
+    const bool bySelection = p.EffectKind != kSingle && p.MaskKind == kMaskBySelection;
+    GrowthPath path;
+    if (bySelection) {
+        if (selection) path = SelectionPath(*selection, place);
+    } else {
+        path = BuildGrowthPath(p, scene);
+    }
+    TriangleList list;
+    const int32_t count = GrowAlongPath(path, p, scene, list, progress);
+    if (keepPath) out.path = std::move(path);
+    if (!ConvertTriangleList(list, count, out.triangles, out.points)) return;
+    out.triangleCount = count;
+    list.Clear();
+
+    const float factor = p.Scale / 100.0f;
+    if (factor != 1.0f) ScalePoints(out.points, 3 * count, factor);
+    // The Single effects grew at their centre already.
+    if (p.EffectKind != kSingle && (place.shiftX != 0 || place.shiftY != 0))
+        TranslatePoints(out.points, 3 * count, place.shiftX, place.shiftY);
+    SnapToRenderGrid(out.points, 3 * count);
+}
+
+}  // namespace fw

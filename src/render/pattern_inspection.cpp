@@ -1,0 +1,59 @@
+#include "render/pattern_inspection.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "host/filter_run.h"
+#include "render/pattern_build.h"
+
+namespace fw {
+
+bool InspectPattern(const EffectParameters& p, int32_t width, int32_t height,
+                    const uint8_t* selection, PatternInspection& out) {
+    out = PatternInspection{};
+    if (width <= 0 || height <= 0) return false;
+    int32_t left = 0, top = 0, right = width, bottom = height;
+    if (selection) {
+        left = width;
+        top = height;
+        right = bottom = 0;
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                if (selection[size_t(y) * width + x]) {
+                    left = std::min(left, x);
+                    top = std::min(top, y);
+                    right = std::max(right, x + 1);
+                    bottom = std::max(bottom, y + 1);
+                }
+        if (right <= left) return false;
+    }
+    out.filterLeft = left;
+    out.filterTop = top;
+    out.filterWidth = right - left;
+    out.filterHeight = bottom - top;
+
+    PatternPlacement place;
+    place.SW = out.filterWidth;
+    place.SH = out.filterHeight;
+    float cx = 0, cy = 0;
+    EffectCentre(place.SW, place.SH, p.CenterX, p.CenterY, 0, 0, cx, cy);
+    PlacePattern(p, cx, cy, selection != nullptr, place);
+
+    SelectionMask mask;
+    if (selection) {
+        mask.data = selection + size_t(top) * width + left;
+        mask.width = out.filterWidth;
+        mask.height = out.filterHeight;
+        mask.rowBytes = width;
+    }
+    BuiltPattern built;
+    BuildPattern(p, place, selection ? &mask : nullptr, true, {}, built);
+    out.path = std::move(built.path);
+    out.points.assign(built.points, built.points + 3 * size_t(built.triangleCount));
+    out.triangles.assign(built.triangles, built.triangles + built.triangleCount);
+    std::free(built.points);
+    std::free(built.triangles);
+    return true;
+}
+
+}  // namespace fw
