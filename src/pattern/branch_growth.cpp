@@ -40,6 +40,7 @@ float TurnAngle(Point2 s, Point2 p) {
     } else {
         q = dx < 0.0f ? 2 : 3;
     }
+    if (rho == 0.0f) return kBase[q];  // s and p coincide: no turn to measure
     const float along = (q == 0 || q == 2) ? std::fabs(dx) : std::fabs(dy);
     return kBase[q] + pm::AsinF(along / rho);
 }
