@@ -1,0 +1,60 @@
+// Runs the filter module on one document the way an image editor does: the emulated host
+// builds the filter record around the picture, the module's entry is called through the
+// selector sequence, and the result replaces the document only when the run succeeds.
+//
+// The parameters reach the module as a host gives them to a replayed action: the record is
+// created by the parameters selector, filled with the caller's values, and the run goes on
+// without the dialog.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostemu/emulated_host.h"
+#include "params/effect_parameters.h"
+
+namespace fw::cli {
+
+// How the emulated host behaves; the defaults are those of a common image editor.
+struct HostSettings {
+    int64_t maxSpace = -1;         // bytes the host offers (-1: the host's default)
+    bool hostDrivenBands = false;  // no advanceState: the host drives the bands
+    bool noHandleProcs = false;    // the host offers no handle procedures
+};
+
+// The module installed beside this program (libfrostweave.so, or GLTFrostweave.8bf on
+// Windows); `argv0` is the fallback when the program's own path cannot be found.
+std::string DefaultModulePath(const char* argv0);
+
+class FilterModule {
+  public:
+    static std::unique_ptr<FilterModule> Load(const std::string& path, std::string& error);
+    const std::string& Path() const { return path_; }
+    fw::sdk::PluginEntry Entry() const { return module_->Entry(); }
+
+  private:
+    std::unique_ptr<hostemu::Module> module_;
+    std::string path_;
+};
+
+struct RunRequest {
+    EffectParameters parameters;
+    HostSettings host;
+    std::vector<uint8_t> selection;  // empty: the whole picture; else 1 = selected
+    // Called with the fraction done (0..1) while the filter runs.
+    std::function<void(double)> progress;
+};
+
+// Filters `image` in place. On failure the image is left as it was and `error` says why.
+// One run at a time per process: the host's callbacks are process-wide.
+bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunRequest& request,
+               std::string& error);
+
+// Asks a running filter to stop at its next check of the host's abort callback.
+void RequestCancel();
+bool CancelRequested();
+
+}  // namespace fw::cli

@@ -1,0 +1,73 @@
+#include "cli/host_pixels.h"
+
+#include <algorithm>
+
+namespace fw::cli {
+
+hostemu::Image ToHostImage(const Picture& picture) {
+    const bool alpha = picture.HasAlpha();
+    const bool grey = picture.channels <= 2;
+    hostemu::Image image(picture.width, picture.height, alpha ? 4 : 3, picture.depth);
+    const size_t pixels = size_t(picture.width) * size_t(picture.height);
+    const uint16_t* src = picture.samples.data();
+    uint16_t* dst = image.samples.data();
+    const size_t in = size_t(picture.channels), out = size_t(image.planes);
+    const bool wide = picture.depth == 16;
+    for (size_t i = 0; i < pixels; ++i, src += in, dst += out) {
+        for (size_t c = 0; c < 3; ++c) {
+            const uint16_t v = src[grey ? 0 : c];
+            dst[c] = wide ? FileToHost16(v) : v;
+        }
+        if (alpha) dst[3] = wide ? FileToHost16(src[in - 1]) : src[in - 1];
+    }
+    return image;
+}
+
+Picture FromHostImage(const hostemu::Image& image) {
+    const int channels = image.planes >= 4 ? 4 : 3;
+    Picture picture(image.width, image.height, channels, image.depth);
+    const size_t pixels = size_t(image.width) * size_t(image.height);
+    const uint16_t* src = image.samples.data();
+    uint16_t* dst = picture.samples.data();
+    const size_t in = size_t(image.planes), out = size_t(channels);
+    const bool wide = image.depth == 16;
+    for (size_t i = 0; i < pixels; ++i, src += in, dst += out)
+        for (size_t c = 0; c < out; ++c)
+            dst[c] = wide ? HostToFile16(std::min<uint16_t>(src[c], 32768)) : src[c];
+    return picture;
+}
+
+bool SelectionFromPicture(const Picture& mask, int width, int height,
+                          std::vector<uint8_t>& selection, std::string& error) {
+    if (mask.width != width || mask.height != height) {
+        error = "selection mask is " + std::to_string(mask.width) + " x " +
+                std::to_string(mask.height) + ", the picture " + std::to_string(width) + " x " +
+                std::to_string(height);
+        return false;
+    }
+    const int colours = mask.channels <= 2 ? 1 : 3;
+    selection.assign(size_t(width) * size_t(height), 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bool on = false;
+            for (int c = 0; c < colours; ++c) on = on || mask.At(x, y, c) != 0;
+            selection[size_t(y) * size_t(width) + size_t(x)] = on ? 1 : 0;
+        }
+    return true;
+}
+
+PixelRect SelectionBounds(const std::vector<uint8_t>& selection, int width, int height) {
+    PixelRect r{width, height, 0, 0};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (selection[size_t(y) * size_t(width) + size_t(x)]) {
+                r.left = std::min(r.left, x);
+                r.top = std::min(r.top, y);
+                r.right = std::max(r.right, x + 1);
+                r.bottom = std::max(r.bottom, y + 1);
+            }
+    if (r.right <= r.left) r = PixelRect{};
+    return r;
+}
+
+}  // namespace fw::cli

@@ -1,0 +1,144 @@
+#include "cli/image_io.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/codecs.h"
+
+namespace fw::cli {
+
+namespace fs = std::filesystem;
+
+ImageFormat DetectFormat(const unsigned char* b, size_t n) {
+    static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n >= 8 && std::memcmp(b, kPng, 8) == 0) return ImageFormat::Png;
+    if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return ImageFormat::Jpeg;
+    if (n >= 4 && ((b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) ||
+                   (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42)))
+        return ImageFormat::Tiff;
+    return ImageFormat::Unknown;
+}
+
+ImageFormat FormatFromExtension(const std::string& path) {
+    std::string ext = fs::path(path).extension().string();
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".png") return ImageFormat::Png;
+    if (ext == ".jpg" || ext == ".jpeg") return ImageFormat::Jpeg;
+    if (ext == ".tif" || ext == ".tiff") return ImageFormat::Tiff;
+    return ImageFormat::Unknown;
+}
+
+const char* FormatName(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::Png:
+            return "PNG";
+        case ImageFormat::Jpeg:
+            return "JPEG";
+        case ImageFormat::Tiff:
+            return "TIFF";
+        default:
+            return "unknown";
+    }
+}
+
+bool CanWrite(ImageFormat format) {
+    return format == ImageFormat::Png || format == ImageFormat::Jpeg ||
+           (format == ImageFormat::Tiff && codec::HaveTiff());
+}
+
+bool ReadPicture(const std::string& path, Picture& picture, std::string& error) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot open '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    unsigned char head[8] = {};
+    const size_t got = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    bool ok = false;
+    switch (DetectFormat(head, got)) {
+        case ImageFormat::Png:
+            ok = codec::ReadPng(path, picture, error);
+            break;
+        case ImageFormat::Jpeg:
+            ok = codec::ReadJpeg(path, picture, error);
+            break;
+        case ImageFormat::Tiff:
+            if (!codec::HaveTiff()) {
+                error = "TIFF is not supported by this build";
+                break;
+            }
+            ok = codec::ReadTiff(path, picture, error);
+            break;
+        default:
+            error = got == 0 ? "file is empty" : "unsupported format (not PNG, JPEG or TIFF)";
+    }
+    if (!ok) error = "cannot read '" + path + "': " + error;
+    return ok;
+}
+
+bool WritePicture(const std::string& path, const Picture& picture, std::string& error) {
+    const ImageFormat format = FormatFromExtension(path);
+    if (!CanWrite(format)) {
+        error = "cannot write '" + path + "': unsupported output format (use .png, .jpg" +
+                (codec::HaveTiff() ? ", .tif)" : ")");
+        return false;
+    }
+    // The temporary keeps the extension (libraries look at it) and sits in the same folder,
+    // so the rename is atomic.
+    const fs::path target(path);
+    fs::path temp = target;
+    temp.replace_filename("." + target.stem().string() + ".partial" + target.extension().string());
+    bool ok = false;
+    switch (format) {
+        case ImageFormat::Png:
+            ok = codec::WritePng(temp.string(), picture, error);
+            break;
+        case ImageFormat::Jpeg:
+            ok = codec::WriteJpeg(temp.string(), picture, error);
+            break;
+        case ImageFormat::Tiff:
+            ok = codec::WriteTiff(temp.string(), picture, error);
+            break;
+        default:
+            break;
+    }
+    std::error_code ec;
+    if (ok) {
+        fs::rename(temp, target, ec);
+        if (ec) {
+            ok = false;
+            error = ec.message();
+        }
+    }
+    if (!ok) {
+        fs::remove(temp, ec);
+        error = "cannot write '" + path + "': " + error;
+    }
+    return ok;
+}
+
+namespace codec {
+
+bool CheckDimensions(long long width, long long height, std::string& error) {
+    if (width <= 0 || height <= 0) {
+        error = "picture has no pixels";
+        return false;
+    }
+    if (width > kMaxPictureSide || height > kMaxPictureSide ||
+        uint64_t(width) * uint64_t(height) > kMaxPicturePixels) {
+        error = "picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels is larger than supported (" + std::to_string(kMaxPictureSide) +
+                " pixels a side, " + std::to_string(kMaxPicturePixels / 1000000) + " megapixels)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace codec
+
+}  // namespace fw::cli

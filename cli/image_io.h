@@ -1,0 +1,32 @@
+// Reading and writing picture files. PNG (8/16-bit grey, grey + alpha, RGB, RGBA, palette),
+// JPEG (8-bit) and TIFF (8/16-bit) through libpng, libjpeg-turbo and libtiff; the Windows
+// build reads PNG and JPEG and writes PNG and JPEG without those libraries.
+//
+// Every function reports failure with false and a one-line reason in `error`; none throws.
+// WritePicture never leaves a partial file behind: it writes a temporary file beside the
+// target and renames it over the target only when everything was written.
+#pragma once
+
+#include <string>
+
+#include "cli/picture.h"
+
+namespace fw::cli {
+
+enum class ImageFormat { Unknown, Png, Jpeg, Tiff };
+
+// By the file's first bytes; Unknown when they match no supported format.
+ImageFormat DetectFormat(const unsigned char* bytes, size_t size);
+// By the name's extension (case-insensitive): .png, .jpg/.jpeg, .tif/.tiff.
+ImageFormat FormatFromExtension(const std::string& path);
+const char* FormatName(ImageFormat format);
+// Whether this build can write `format` (the Windows build writes no TIFF).
+bool CanWrite(ImageFormat format);
+
+bool ReadPicture(const std::string& path, Picture& picture, std::string& error);
+
+// Writes in the format of the name's extension. PNG and TIFF keep 16 bits and alpha; JPEG
+// stores 8-bit colour only (alpha dropped, 16-bit values rounded to 8 bits).
+bool WritePicture(const std::string& path, const Picture& picture, std::string& error);
+
+}  // namespace fw::cli

@@ -1,0 +1,147 @@
+// JPEG through libjpeg-turbo: 8-bit grey or colour in; 8-bit colour out.
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
+#include "cli/codecs.h"
+
+namespace fw::cli::codec {
+
+namespace {
+
+constexpr int kJpegQuality = 92;
+
+struct JpegError {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnJpegError(j_common_ptr info) {
+    auto* err = reinterpret_cast<JpegError*>(info->err);
+    info->err->format_message(info, err->message);
+    longjmp(err->jump, 1);
+}
+
+void OnJpegMessage(j_common_ptr, int) {}
+
+// setjmp callers hold no objects with destructors; buffers belong to the callers.
+bool ReadHeader(jpeg_decompress_struct* d, JpegError* err, FILE* f) {
+    if (setjmp(err->jump)) return false;
+    jpeg_stdio_src(d, f);
+    jpeg_read_header(d, TRUE);
+    d->out_color_space = d->jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+    return true;
+}
+
+bool ReadBody(jpeg_decompress_struct* d, JpegError* err, unsigned char* out) {
+    if (setjmp(err->jump)) return false;
+    jpeg_start_decompress(d);
+    const size_t stride = size_t(d->output_width) * size_t(d->output_components);
+    while (d->output_scanline < d->output_height) {
+        JSAMPROW row = out + stride * d->output_scanline;
+        jpeg_read_scanlines(d, &row, 1);
+    }
+    jpeg_finish_decompress(d);
+    return true;
+}
+
+bool WriteBody(jpeg_compress_struct* c, JpegError* err, FILE* f, const unsigned char* rgb,
+               int width, int height) {
+    if (setjmp(err->jump)) return false;
+    jpeg_stdio_dest(c, f);
+    c->image_width = JDIMENSION(width);
+    c->image_height = JDIMENSION(height);
+    c->input_components = 3;
+    c->in_color_space = JCS_RGB;
+    jpeg_set_defaults(c);
+    jpeg_set_quality(c, kJpegQuality, TRUE);
+    jpeg_start_compress(c, TRUE);
+    const size_t stride = size_t(width) * 3;
+    while (c->next_scanline < c->image_height) {
+        JSAMPROW row = const_cast<unsigned char*>(rgb) + stride * c->next_scanline;
+        jpeg_write_scanlines(c, &row, 1);
+    }
+    jpeg_finish_compress(c);
+    return true;
+}
+
+}  // namespace
+
+bool ReadJpeg(const std::string& path, Picture& picture, std::string& error) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot open";
+        return false;
+    }
+    jpeg_decompress_struct d;
+    JpegError err;
+    std::memset(&d, 0, sizeof d);
+    d.err = jpeg_std_error(&err.base);
+    err.base.error_exit = OnJpegError;
+    err.base.emit_message = OnJpegMessage;
+    err.message[0] = 0;
+    jpeg_create_decompress(&d);
+    bool ok = ReadHeader(&d, &err, f);
+    std::vector<unsigned char> bytes;
+    if (ok && d.jpeg_color_space != JCS_GRAYSCALE && d.jpeg_color_space != JCS_YCbCr &&
+        d.jpeg_color_space != JCS_RGB) {
+        std::snprintf(err.message, sizeof err.message,
+                      "CMYK and other non-RGB JPEG pictures are not supported");
+        ok = false;
+    }
+    if (ok) ok = CheckDimensions(d.image_width, d.image_height, error);
+    if (ok) {
+        const int comps = d.out_color_space == JCS_GRAYSCALE ? 1 : 3;
+        bytes.resize(size_t(d.image_width) * d.image_height * size_t(comps));
+        ok = ReadBody(&d, &err, bytes.data());
+    }
+    const int width = int(d.output_width), height = int(d.output_height);
+    const int comps = d.output_components;
+    jpeg_destroy_decompress(&d);
+    std::fclose(f);
+    if (!ok) {
+        if (error.empty()) error = err.message[0] ? err.message : "damaged JPEG";
+        return false;
+    }
+    picture = Picture(width, height, comps, 8);
+    for (size_t i = 0; i < picture.samples.size(); ++i) picture.samples[i] = bytes[i];
+    return true;
+}
+
+bool WriteJpeg(const std::string& path, const Picture& picture, std::string& error) {
+    // JPEG holds 8-bit colour only: grey is repeated, alpha dropped, 16 bits rounded.
+    std::vector<unsigned char> rgb(size_t(picture.width) * size_t(picture.height) * 3);
+    const bool grey = picture.channels <= 2;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const unsigned v = picture.At(x, y, grey ? 0 : c);
+                rgb[(size_t(y) * size_t(picture.width) + size_t(x)) * 3 + size_t(c)] =
+                    static_cast<unsigned char>(picture.depth == 16 ? (v * 255 + 32767) / 65535 : v);
+            }
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = std::strerror(errno);
+        return false;
+    }
+    jpeg_compress_struct c;
+    JpegError err;
+    std::memset(&c, 0, sizeof c);
+    c.err = jpeg_std_error(&err.base);
+    err.base.error_exit = OnJpegError;
+    err.base.emit_message = OnJpegMessage;
+    err.message[0] = 0;
+    jpeg_create_compress(&c);
+    bool ok = WriteBody(&c, &err, f, rgb.data(), picture.width, picture.height);
+    jpeg_destroy_compress(&c);
+    if (std::fclose(f) != 0) ok = false;
+    if (!ok) error = err.message[0] ? err.message : "write failed";
+    return ok;
+}
+
+}  // namespace fw::cli::codec
