@@ -22,6 +22,53 @@ Image::Image(int w, int h, int planes_, int depth_)
       mode(depth_ == 16 ? kModeRGB48 : kModeRGBColor),
       samples(size_t(w) * h * planes_, 0) {}
 
+const char* HostProfileName(HostProfile profile) {
+    switch (profile) {
+        case HostProfile::ImageEditor: return "image editor";
+        case HostProfile::Bridge: return "bridge";
+        case HostProfile::NoParameters: return "no parameters selector";
+        case HostProfile::Viewer: return "viewer";
+        case HostProfile::BrokenSizes: return "broken handle sizes";
+    }
+    return "?";
+}
+
+HostOptions OptionsFor(HostProfile profile) {
+    HostOptions o;
+    switch (profile) {
+        case HostProfile::ImageEditor:
+            o.bigDocument = true;
+            break;
+        case HostProfile::Bridge:
+            o.hostSig = FourCC('P', 'M', 'I', 'G');
+            o.descriptors = false;
+            o.displayPixels = false;
+            o.eightBitOnly = true;
+            o.maxSpace = 100'000'000;
+            o.filterCase = 0;
+            o.keepParameters = false;
+            o.keepDataSlot = false;
+            o.callFinishAfterSuccess = false;
+            break;
+        case HostProfile::NoParameters:
+            o.callParameters = false;
+            o.keepParameters = false;
+            o.clipAndReplicate = true;
+            break;
+        case HostProfile::Viewer:
+            o.hostSig = FourCC('U', 'P', '2', '0');
+            o.maxSpace = 100'000'000 / 1024;  // meant as kilobytes
+            o.keepParameters = false;
+            o.keepDataSlot = false;
+            o.descriptors = false;
+            break;
+        case HostProfile::BrokenSizes:
+            o.brokenHandleSizes = true;
+            break;
+    }
+    return o;
+}
+
 // ------------------------------------------------------------------ module loading
 
 std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error) {
@@ -106,10 +153,12 @@ struct EmulatedHost::Callbacks {
         delete cell;
     }
     static int32_t GetSize(Handle h) {
+        if (g_active && g_active->options_.brokenHandleSizes) return 0;
         auto* cell = reinterpret_cast<HandleCell*>(h);
         return g_handles.count(cell) ? cell->size : 0;
     }
     static OSErr SetSize(Handle h, int32_t size) {
+        if (g_active && g_active->options_.brokenHandleSizes) return kNoErr;
         auto* cell = reinterpret_cast<HandleCell*>(h);
         if (!g_handles.count(cell) || size < 0) return kParamErr;
         char* data = new char[size_t(size) + 1]();
@@ -223,7 +272,7 @@ void EmulatedHost::BuildRecord() {
     fr.samplingSupport = 1;
     fr.inputRate = fr.maskRate = kFixedOne;
     fr.inputPadding = fr.outputPadding = fr.maskPadding = -3;
-    fr.filterCase = haveSelection_ ? 2 : 1;
+    fr.filterCase = options_.filterCase >= 0 ? options_.filterCase : haveSelection_ ? 2 : 1;
 
     if (descriptorParams_.descriptor) Callbacks::DisposeHandle(descriptorParams_.descriptor);
     descriptorParams_ = PIDescriptorParameters{};
@@ -335,6 +384,20 @@ void EmulatedHost::FetchBuffers() {
         return buf.data();
     };
 
+    if (options_.clipAndReplicate) {
+        // This host cuts what is asked for to the document and repeats its edges.
+        auto clip = [&](Rect& r, int scale) {
+            if (IsEmpty(r)) return;
+            r.left = int16_t(std::max<int>(r.left, 0));
+            r.top = int16_t(std::max<int>(r.top, 0));
+            r.right = int16_t(std::min<int>(r.right, (image_.width + scale - 1) / scale));
+            r.bottom = int16_t(std::min<int>(r.bottom, (image_.height + scale - 1) / scale));
+        };
+        clip(fr.inRect, inScale);
+        clip(fr.outRect, inScale);
+        clip(fr.maskRect, maskScale);
+        fr.inputPadding = fr.outputPadding = fr.maskPadding = -1;
+    }
     const Rect in = ReadRect(0), out = ReadRect(1), mask = ReadRect(2);
     fr.inData =
         fill(in, fr.inLoPlane, fr.inHiPlane, inScale, fr.inputPadding, inBuf_, fr.inRowBytes);
@@ -440,8 +503,17 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
     if (!options_.keepDataSlot) dataSlot_ = 0;
     BuildRecord();
 
+    // A host that takes only 8-bit data converts the document there and back.
+    const bool narrowed = options_.eightBitOnly && image_.depth == 16;
+    if (narrowed) {
+        for (uint16_t& v : image_.samples) v = uint16_t((v * 255 + 16384) / 32768);
+        image_.depth = 8;
+        image_.mode = kModeRGBColor;
+        BuildRecord();
+    }
+
     int16_t err = 0;
-    if (!repeat) err = Invoke(kSelectorParameters);
+    if (!repeat && options_.callParameters) err = Invoke(kSelectorParameters);
     if (err == 0) err = Invoke(kSelectorPrepare);
     bool started = false;
     if (err == 0) {
@@ -461,6 +533,11 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
         if (err == 0) err = finishErr;
     }
     FreeBuffers();
+    if (narrowed) {
+        for (uint16_t& v : image_.samples) v = uint16_t((v * 32768 + 127) / 255);
+        image_.depth = 16;
+        image_.mode = kModeRGB48;
+    }
     if (err != 0) image_ = before;
     // The host keeps what the filter recorded, as an action would.
     hasRecorded_ = false;
