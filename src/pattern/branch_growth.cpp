@@ -118,11 +118,13 @@ void GrowBranch(int32_t segment, int32_t patternKind, TriangleList& list, int32_
         }
         if (t % 2 != 0) lng = length * (r + 0.5f);
         const Point3 p0{x, y, z};
-        const Point3 p1{x + lng * pm::CosF(angl), y + lng * pm::SinF(angl),
-                        z + lng * static_cast<float>(pm::Cos(c - 1.0))};
+        float sn, cs;
+        pm::SinCosF(angl, &sn, &cs);
+        const Point3 p1{x + lng * cs, y + lng * sn, z + lng * static_cast<float>(pm::Cos(c - 1.0))};
         angl += width * (r + 0.25f);
         lng += length * r * r;
-        const Point3 p2{x + lng * pm::CosF(angl), y + lng * pm::SinF(angl),
+        pm::SinCosF(angl, &sn, &cs);
+        const Point3 p2{x + lng * cs, y + lng * sn,
                         z + lng * static_cast<float>(pm::Cos(static_cast<double>(c)))};
         PatternTriangle* tri = list.Append();
         if (tri == nullptr) {

@@ -20,7 +20,9 @@ struct Placement {
 };
 
 Point2 Polar(float radius, float phi) {
-    return {radius * pm::CosF(phi), radius * pm::SinF(phi)};
+    float s, c;
+    pm::SinCosF(phi, &s, &c);
+    return {radius * c, radius * s};
 }
 
 Point2 Plus(Point2 a, Point2 b) {
@@ -50,13 +52,7 @@ Point2 GrowFrondArc(TriangleList& list, float x, float y, float zBase, float ang
         const Point2 r{p.x - thick * d.x, p.y - thick * d.y};
         phi += dPhi;
         float co, si;
-        if (bend < 0.0f) {
-            co = pm::CosF(phi);
-            si = pm::SinF(phi);
-        } else {
-            co = pm::CosF(phi - 3.141592f);
-            si = pm::SinF(phi - 3.141592f);
-        }
+        pm::SinCosF(bend < 0.0f ? phi : phi - 3.141592f, &si, &co);
         phi -= 2.0f * dPhi;
         const Point2 t{-rho * si + 2.0f * dRho * co, rho * co + 2.0f * dRho * si};
         const Point2 qs{p.x + side * t.x, p.y + side * t.y};

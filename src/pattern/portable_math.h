@@ -31,6 +31,12 @@ inline float SinF(float x) {
 inline float CosF(float x) {
     return static_cast<float>(Cos(x));
 }
+inline void SinCosF(float x, float* s, float* c) {
+    double sd, cd;
+    SinCos(x, &sd, &cd);
+    *s = static_cast<float>(sd);
+    *c = static_cast<float>(cd);
+}
 inline float AtanF(float x) {
     return static_cast<float>(Atan(x));
 }
