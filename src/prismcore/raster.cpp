@@ -1,6 +1,7 @@
 #include "prismcore/raster.h"
 
 #include <atomic>
+#include <bit>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -29,8 +30,17 @@ int ClipAgainst(const Point2* in, int n, Point2* out, bool alongX, double bound,
     return m;
 }
 
+// Round half up; inputs are inside the guard band, so the result fits easily.
+// Division rounding toward minus and plus infinity; d > 0.
+int64_t FloorDiv(int64_t n, int64_t d) {
+    return n >= 0 ? n / d : -((-n + d - 1) / d);
+}
+int64_t CeilDiv(int64_t n, int64_t d) {
+    return n >= 0 ? (n + d - 1) / d : -((-n) / d);
+}
+
 int64_t ToFixed(double v) {
-    return static_cast<int64_t>(std::llround(v * kSubPixel));
+    return static_cast<int64_t>(std::floor(v * kSubPixel + 0.5));
 }
 
 void AddPiece(const Point2& p0, const Point2& p1, const Point2& p2, int width, int height,
@@ -83,7 +93,8 @@ bool SceneView::Corners(uint32_t triangle, Corner out[3]) const {
     return true;
 }
 
-bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriangle& out) {
+bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriangle& out,
+                         bool withDepth) {
     Corner c[3];
     out.pieceCount = 0;
     if (!scene.Corners(triangle, c)) return false;
@@ -94,9 +105,10 @@ bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriang
     out.minX = scene.width;
     out.minY = scene.height;
     out.maxX = out.maxY = -1;
-    out.z = MakePlane(c, c[0].point->z, c[1].point->z, c[2].point->z);
+    if (withDepth) out.z = MakePlane(c, c[0].point->z, c[1].point->z, c[2].point->z);
 
-    Point2 poly[10] = {{c[0].x, c[0].y}, {c[1].x, c[1].y}, {c[2].x, c[2].y}};
+    Point2 poly[10];
+    for (int k = 0; k < 3; ++k) poly[k] = {c[k].x, c[k].y};
     int n = 3;
     if (minX < -kGuardBand || minY < -kGuardBand || maxX > w + kGuardBand ||
         maxY > h + kGuardBand) {
@@ -187,20 +199,46 @@ void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern
             }
         }
         const EdgeFunction* f = piece.edge;
+        const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
+        const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
         for (int py = ya; py <= yb; ++py) {
-            int64_t e0 = f[0].a * (xa * kSubPixel) + f[0].b * (py * kSubPixel) + f[0].c;
-            int64_t e1 = f[1].a * (xa * kSubPixel) + f[1].b * (py * kSubPixel) + f[1].c;
-            int64_t e2 = f[2].a * (xa * kSubPixel) + f[2].b * (py * kSubPixel) + f[2].c;
-            const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
-            for (int px = xa; px <= xb; ++px, e0 += s0, e1 += s1, e2 += s2) {
+            int64_t rowStart[3];
+            for (int e = 0; e < 3; ++e) {
+                rowStart[e] = f[e].a * (xa * kSubPixel) + f[e].b * (py * kSubPixel) + f[e].c;
+            }
+            // Thin diagonal triangles fill a small part of their bounding box: step only over
+            // the span of pixels that may hold a covered sample.
+            int first = 0, last = xb - xa;
+            for (int e = 0; e < 3 && first <= last; ++e) {
+                int64_t step = f[e].a * kSubPixel, reach = rowStart[e] + hi[e];
+                if (step == 0) {
+                    if (reach < 0) last = -1;
+                } else if (step > 0) {
+                    if (reach < 0) first = std::max<int64_t>(first, CeilDiv(-reach, step));
+                } else {
+                    last = static_cast<int>(std::min<int64_t>(last, FloorDiv(reach, -step)));
+                }
+            }
+            if (first > last) continue;
+            int64_t e0 = rowStart[0] + s0 * first, e1 = rowStart[1] + s1 * first,
+                    e2 = rowStart[2] + s2 * first;
+            for (int px = xa + first; px <= xa + last; ++px, e0 += s0, e1 += s1, e2 += s2) {
                 if (e0 + hi[0] < 0 || e1 + hi[1] < 0 || e2 + hi[2] < 0) continue;
-                bool full = e0 + lo[0] >= 0 && e1 + lo[1] >= 0 && e2 + lo[2] >= 0;
+                uint32_t mask = allSamples;
+                if (e0 + lo[0] < 0 || e1 + lo[1] < 0 || e2 + lo[2] < 0) {
+                    // An edge crosses the pixel: a sample is in when no edge value is negative,
+                    // i.e. when the sign bit of their OR is clear.
+                    mask = 0;
+                    for (int s = 0; s < count; ++s) {
+                        mask |= static_cast<uint32_t>(
+                                    ((e0 + off[0][s]) | (e1 + off[1][s]) | (e2 + off[2][s])) >= 0)
+                                << s;
+                    }
+                }
                 float zp = t.z.At(static_cast<float>(px), static_cast<float>(py));
                 size_t base = tile.Index(px, py);
-                for (int s = 0; s < count; ++s) {
-                    if (!full && (e0 + off[0][s] < 0 || e1 + off[1][s] < 0 || e2 + off[2][s] < 0)) {
-                        continue;
-                    }
+                for (; mask != 0; mask &= mask - 1) {
+                    int s = std::countr_zero(mask);
                     float z = zp + dz[s];
                     if (z >= tile.depth[base + s]) {
                         tile.depth[base + s] = z;
@@ -230,13 +268,18 @@ Binner::Binner(const SceneView& scene, int threads, bool lineMargin)
     chunkSize_ = (t + chunks_ - 1) / chunks_;
     size_t tiles = static_cast<size_t>(tilesX_) * tilesY_;
     counts_.assign(static_cast<size_t>(chunks_) * tiles, 0);
+    onlyTile_.assign(t, kNoTile);
     ParallelFor(threads_, chunks_, [&](int, int chunk) {
         uint32_t* counts = counts_.data() + static_cast<size_t>(chunk) * tiles;
         uint32_t end = std::min<uint32_t>(t, (chunk + 1) * chunkSize_);
         RasterTriangle rt;
         for (uint32_t i = chunk * chunkSize_; i < end; ++i) {
-            if (!SetupRasterTriangle(scene_, i, rt)) continue;
-            ForEachTile(rt, 0, tilesY_, [&](size_t tile) { ++counts[tile]; });
+            if (!SetupRasterTriangle(scene_, i, rt, false)) continue;
+            uint32_t& only = onlyTile_[i];
+            ForEachTile(rt, 0, tilesY_, [&](size_t tile) {
+                ++counts[tile];
+                only = only == kNoTile ? static_cast<uint32_t>(tile) : kManyTiles;
+            });
         }
     });
     for (uint32_t c : counts_) total_ += c;
@@ -302,7 +345,13 @@ void Binner::Fill(int firstRow, int rowCount, TileBins& bins) const {
         uint32_t end = std::min<uint32_t>(t, (chunk + 1) * chunkSize_);
         RasterTriangle rt;
         for (uint32_t i = chunk * chunkSize_; i < end; ++i) {
-            if (!SetupRasterTriangle(scene_, i, rt)) continue;
+            uint32_t only = onlyTile_[i];
+            if (only == kNoTile) continue;
+            if (only != kManyTiles) {
+                if (only >= first && only < first + bandTiles) bins.ids[mine[only - first]++] = i;
+                continue;
+            }
+            if (!SetupRasterTriangle(scene_, i, rt, false)) continue;
             ForEachTile(rt, firstRow, firstRow + rowCount,
                         [&](size_t tile) { bins.ids[mine[tile - first]++] = i; });
         }

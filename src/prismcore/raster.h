@@ -59,7 +59,9 @@ struct RasterTriangle {
 };
 
 // False when the triangle covers nothing of the picture (or is invalid or of zero area).
-bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriangle& out);
+// The depth plane is only made withDepth (binning needs none).
+bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriangle& out,
+                         bool withDepth = true);
 // Conservative: false only when no sample of the pixel rectangle can be inside.
 bool TouchesRect(const RasterTriangle& t, int x0, int y0, int x1, int y1);
 
@@ -148,6 +150,10 @@ class Binner {
     int tilesX_, tilesY_, chunks_;
     uint32_t chunkSize_;
     std::vector<uint32_t> counts_;  // chunk-major: chunk * tiles + tile
+    // Per triangle: its one tile, or none, or many. Most frost triangles touch one tile, so
+    // filling the bins rarely needs their set-up again.
+    static constexpr uint32_t kNoTile = 0xFFFFFFFFu, kManyTiles = 0xFFFFFFFEu;
+    std::vector<uint32_t> onlyTile_;
     uint64_t total_ = 0;
 };
 
