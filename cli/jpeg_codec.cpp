@@ -5,6 +5,7 @@
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared first.
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "cli/codecs.h"
@@ -27,7 +28,11 @@ void OnJpegError(j_common_ptr info) {
     longjmp(err->jump, 1);
 }
 
-void OnJpegMessage(j_common_ptr, int) {}
+// A cut file only warns, and the decoder pads the rest with grey; such a picture is
+// refused rather than filtered.
+void OnJpegMessage(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) OnJpegError(info);
+}
 
 // setjmp callers hold no objects with destructors; buffers belong to the callers.
 bool ReadHeader(jpeg_decompress_struct* d, JpegError* err, FILE* f) {

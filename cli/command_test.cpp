@@ -1,0 +1,275 @@
+// Runs the built frostweave program on small generated pictures, the way a user does, and
+// checks the files it writes (or does not write) and what it says.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "cli/image_io.h"
+
+namespace fw::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+class CommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("fw_cli_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir_);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Arguments are single-quoted for the shell; none of ours contains a quote.
+    Result Run(const std::vector<std::string>& args) const {
+        std::string cmd = std::string("'") + FW_CLI_PROGRAM + "'";
+        for (const std::string& a : args) cmd += " '" + a + "'";
+        cmd += " >'" + Path("stdout.txt") + "' 2>'" + Path("stderr.txt") + "'";
+        Result r;
+        const int status = std::system(cmd.c_str());
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(Path("stdout.txt"));
+        r.err = Slurp(Path("stderr.txt"));
+        fs::remove(Path("stdout.txt"));
+        fs::remove(Path("stderr.txt"));
+        return r;
+    }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Everything in the folder: a failed run must add nothing.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void Write(const std::string& name, const Picture& p) const {
+        std::string error;
+        ASSERT_TRUE(WritePicture(Path(name), p, error)) << error;
+    }
+    Picture Read(const std::string& name) const {
+        Picture p;
+        std::string error;
+        EXPECT_TRUE(ReadPicture(Path(name), p, error)) << error;
+        return p;
+    }
+    fs::path dir_;
+};
+
+// A small picture with smooth areas and noise, so no value is special.
+Picture Scene(int w, int h, int channels, int depth, unsigned seed) {
+    Picture p(w, h, channels, depth);
+    std::mt19937 rng(seed);
+    const int full = p.MaxValue();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < channels; ++c) {
+                const int smooth = full * (x + y * (c + 1)) / (w + h * (c + 1));
+                p.At(x, y, c) = uint16_t(std::clamp(smooth + int(rng() % 9) - 4, 0, full));
+            }
+    p.At(0, 0, 0) = 0;
+    p.At(1, 0, 0) = uint16_t(full);
+    return p;
+}
+
+const std::vector<std::string> kEmptyPattern = {"--effect",      "Geometric 1", "--set",
+                                                "Completance=0", "--set",       "CompletanceDist=0",
+                                                "--quiet",       "--plugin",    FW_CLI_MODULE};
+
+std::vector<std::string> Args(std::vector<std::string> head,
+                              const std::vector<std::string>& tail = kEmptyPattern) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+int MaxDifference(const Picture& a, const Picture& b) {
+    int worst = 0;
+    for (size_t i = 0; i < a.samples.size(); ++i)
+        worst = std::max(worst, std::abs(int(a.samples[i]) - int(b.samples[i])));
+    return worst;
+}
+
+TEST_F(CommandTest, EmptyPatternKeepsPicturesAndTheirLayout) {
+    struct Case {
+        const char* name;
+        int channels, depth;
+    } cases[] = {{"rgb8.png", 3, 8},   {"rgba8.png", 4, 8},   {"grey8.png", 1, 8},
+                 {"greya8.png", 2, 8}, {"rgb16.png", 3, 16},  {"rgba16.png", 4, 16},
+                 {"rgb8.tif", 3, 8},   {"rgba16.tif", 4, 16}, {"grey16.tif", 1, 16}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Picture in = Scene(37, 23, c.channels, c.depth, unsigned(c.channels * c.depth));
+        Write(c.name, in);
+        const std::string out1 = std::string("out1_") + c.name;
+        const std::string out2 = std::string("out2_") + c.name;
+        Result r = Run(Args({"apply", Path(c.name), "-o", Path(out1)}));
+        ASSERT_EQ(r.code, 0) << r.err;
+        const Picture once = Read(out1);
+        EXPECT_EQ(once.width, in.width);
+        EXPECT_EQ(once.height, in.height);
+        EXPECT_EQ(once.depth, in.depth);
+        EXPECT_EQ(once.HasAlpha(), in.HasAlpha());
+        ASSERT_EQ(once.channels, in.HasAlpha() ? 4 : 3);  // grey comes back as colour
+        // Compare against the input seen as colour.
+        Picture expected(in.width, in.height, once.channels, in.depth);
+        for (int y = 0; y < in.height; ++y)
+            for (int x = 0; x < in.width; ++x)
+                for (int ch = 0; ch < once.channels; ++ch) {
+                    const int src = in.channels <= 2 ? (ch == 3 ? 1 : 0) : ch;
+                    expected.At(x, y, ch) = in.At(x, y, src);
+                }
+        EXPECT_LE(MaxDifference(once, expected), in.depth == 16 ? 2 : 0);
+
+        r = Run(Args({"apply", Path(out1), "-o", Path(out2)}));
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(Read(out2).samples, once.samples) << "a second pass changed the picture";
+    }
+}
+
+TEST_F(CommandTest, FailuresSayWhyExitNonZeroAndWriteNothing) {
+    Write("in.png", Scene(16, 12, 3, 8, 1));
+    Write("mask_small.png", Picture(8, 8, 1, 8));
+    Write("mask_empty.png", Picture(16, 12, 1, 8));
+    std::ofstream(Path("text.png")) << "this is not a picture";
+    std::ofstream(Path("bad.fwv")) << "not a preset\n";
+    {
+        Write("cut.png", Scene(64, 64, 3, 8, 2));
+        fs::resize_file(Path("cut.png"), fs::file_size(Path("cut.png")) / 2);
+    }
+    const auto before = Files();
+    const std::string in = Path("in.png"), out = Path("out.png");
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {Args({"apply", Path("missing.png"), "-o", out}), "cannot read"},
+        {Args({"apply", Path("text.png"), "-o", out}), "unsupported format"},
+        {Args({"apply", Path("cut.png"), "-o", out}), "cut.png"},
+        {Args({"apply", in, "-o", Path("out.bmp")}), "unsupported output format"},
+        {Args({"apply", in, "-o", out, "--set", "MaxIterations=abc"}), "MaxIterations=abc"},
+        {Args({"apply", in, "-o", out, "--set", "Nonsense=1"}), "unknown field"},
+        {{"apply", in, "-o", out, "--effect", "Floral 9"}, "unknown effect"},
+        {Args({"apply", in, "-o", out, "--preset", Path("bad.fwv")}), "not a preset"},
+        {Args({"apply", in, "-o", out, "--preset", Path("none.fwv")}), "cannot open preset"},
+        {Args({"apply", in, "-o", out, "--selection", Path("mask_small.png")}), "8 x 8"},
+        {Args({"apply", in, "-o", out, "--selection", Path("mask_empty.png")}), "selects nothing"},
+        {{"apply", in, "-o", out, "--plugin", Path("nomodule.so")}, "no filter module"},
+        {{"apply", in, "-o", out, "--plugin", Path("text.png")}, "cannot load"},
+        {Args({"apply", in, "-o", out, "--save-preset", Path("no/dir/p.fwv")}), "cannot write"},
+        {{"preset", "show", Path("bad.fwv")}, "not a preset"},
+        {{"preset", "write", "-o", Path("p.fwv"), "--set", "Width=wide"}, "Width=wide"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Run(c.args);
+        SCOPED_TRACE(c.args[1] + " " + c.args[2] + " " + c.args.back() + ": " + r.err);
+        EXPECT_NE(r.code, 0);
+        EXPECT_NE(r.err.find(c.message), std::string::npos);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line";
+        if (std::string(c.message) != "cannot write") {  // that one fails after the picture
+            EXPECT_EQ(Files(), before);
+        }
+        fs::remove(out);
+    }
+}
+
+TEST_F(CommandTest, BandsAndHostVariantsGiveTheSamePicture) {
+    Write("in.png", Scene(96, 64, 4, 8, 3));
+    auto check = [&](const std::vector<std::string>& params,
+                     const std::vector<std::vector<std::string>>& variants) {
+        std::vector<std::string> base = {"--quiet", "--plugin", FW_CLI_MODULE};
+        base.insert(base.end(), params.begin(), params.end());
+        ASSERT_EQ(Run(Args({"apply", Path("in.png"), "-o", Path("one.png")}, base)).code, 0);
+        const Picture one = Read("one.png");
+        for (const auto& v : variants) {
+            std::vector<std::string> args = Args({"apply", Path("in.png"), "-o", Path("v.png")}, v);
+            args.insert(args.end(), base.begin(), base.end());
+            const Result r = Run(args);
+            ASSERT_EQ(r.code, 0) << r.err;
+            const Picture banded = Read("v.png");
+            size_t differing = 0;
+            for (size_t i = 0; i < one.samples.size(); ++i)
+                differing += banded.samples[i] != one.samples[i];
+            EXPECT_EQ(differing, 0u) << v[0] << (v.size() > 1 ? " " + v[1] : "");
+        }
+    };
+    // The host's variants that keep one band, with the default effect.
+    check({}, {{"--host-driven-bands"}, {"--no-handle-procs"}});
+    // Glass refracts the picture behind the frost and a band holds only its own rows, so
+    // the band sizes are compared without glass.
+    check({"--set", "UseGlass=0"}, {
+                                       {"--max-space", "2000"},  // three rows a band
+                                       {"--max-space", "1"},     // one row a band
+                                       {"--host-driven-bands", "--max-space", "3000"},
+                                   });
+}
+
+TEST_F(CommandTest, SeveralInputsGoToAFolderAlsoInParallel) {
+    for (int i = 0; i < 3; ++i) Write("in" + std::to_string(i) + ".png", Scene(20, 10, 3, 8, i));
+    const std::vector<std::string> inputs = {Path("in0.png"), Path("in1.png"), Path("in2.png")};
+    auto args = [&](const std::string& dir, std::vector<std::string> extra) {
+        std::vector<std::string> a = {"apply"};
+        a.insert(a.end(), inputs.begin(), inputs.end());
+        a.insert(a.end(), {"-o", Path(dir), "--format", "tif", "--plugin", FW_CLI_MODULE, "--seed",
+                           "7", "--preset", Path("p.fwv")});
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    };
+    ASSERT_EQ(Run({"preset", "write", "-o", Path("p.fwv"), "--effect", "Floral 2"}).code, 0);
+    const Result serial = Run(args("serial", {}));
+    ASSERT_EQ(serial.code, 0) << serial.err;
+    EXPECT_NE(serial.out.find(Path("serial/in1.tif")), std::string::npos) << serial.out;
+    const Result parallel = Run(args("parallel", {"--jobs", "2"}));
+    ASSERT_EQ(parallel.code, 0) << parallel.err;
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "in" + std::to_string(i) + ".tif";
+        EXPECT_EQ(Read("parallel/" + name).samples, Read("serial/" + name).samples) << name;
+    }
+}
+
+TEST_F(CommandTest, PresetsRoundTripThroughTheCommandLine) {
+    Write("in.png", Scene(16, 16, 3, 8, 4));
+    Result r = Run(Args({"apply", Path("in.png"), "-o", Path("out.png"), "--save-preset",
+                         Path("used.fwv"), "--set", "Diffuse=0x102030", "--set", "MxT1=33"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Run({"preset", "show", Path("used.fwv")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("#102030 (3153936)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("MaxTriangles1     MxT1  33 *"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Geometric 1"), std::string::npos);
+    EXPECT_NE(r.out.find("How Frostweaves covers the given path"), std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 48);  // heading, 46, note
+}
+
+TEST_F(CommandTest, GalleryShowsEveryEffectWithItsParameters) {
+    Write("in.png", Scene(24, 16, 3, 8, 5));
+    const Result r = Run({"gallery", Path("in.png"), "-o", Path("g"), "--quiet", "--plugin",
+                          FW_CLI_MODULE, "--set", "Completance=50"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string page = Slurp(Path("g/index.html"));
+    for (const char* name : {"Geometric 1", "Floral 3", "Single 4"})
+        EXPECT_NE(page.find(name), std::string::npos) << name;
+    EXPECT_NE(page.find("src=\"floral-3.png\""), std::string::npos);
+    EXPECT_NE(page.find("<td>Completance</td><td>50</td>"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("g")), fs::directory_iterator()), 11);
+}
+
+}  // namespace
+}  // namespace fw::cli

@@ -1,0 +1,158 @@
+#include "cli/image_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace fw::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageIoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("fw_image_io_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    // Every file in the folder: a failed write must leave none behind.
+    size_t FileCount() const {
+        return size_t(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    }
+    fs::path dir_;
+};
+
+Picture Noise(int w, int h, int channels, int depth, unsigned seed) {
+    Picture p(w, h, channels, depth);
+    std::mt19937 rng(seed);
+    for (uint16_t& s : p.samples) s = uint16_t(rng() % (unsigned(p.MaxValue()) + 1));
+    // The extremes must survive too.
+    p.samples[0] = 0;
+    p.samples[1] = uint16_t(p.MaxValue());
+    return p;
+}
+
+TEST_F(ImageIoTest, PngAndTiffKeepEveryLayoutExactly) {
+    for (const char* ext : {".png", ".tif"})
+        for (int channels = 1; channels <= 4; ++channels)
+            for (int depth : {8, 16}) {
+                const Picture in = Noise(13, 7, channels, depth, unsigned(channels * depth));
+                const std::string name =
+                    "p" + std::to_string(channels) + "_" + std::to_string(depth) + ext;
+                std::string error;
+                ASSERT_TRUE(WritePicture(Path(name), in, error)) << error;
+                Picture out;
+                ASSERT_TRUE(ReadPicture(Path(name), out, error)) << error;
+                SCOPED_TRACE(name);
+                EXPECT_EQ(out.width, in.width);
+                EXPECT_EQ(out.height, in.height);
+                EXPECT_EQ(out.channels, in.channels);
+                EXPECT_EQ(out.depth, in.depth);
+                EXPECT_EQ(out.samples, in.samples);
+            }
+}
+
+TEST_F(ImageIoTest, JpegStoresEightBitColourCloseToTheInput) {
+    Picture in(40, 30, 4, 16);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            in.At(x, y, 0) = uint16_t(x * 1600);
+            in.At(x, y, 1) = uint16_t(y * 2000);
+            in.At(x, y, 2) = 30000;
+            in.At(x, y, 3) = 0;  // dropped: JPEG has no alpha
+        }
+    std::string error;
+    ASSERT_TRUE(WritePicture(Path("g.jpg"), in, error)) << error;
+    Picture out;
+    ASSERT_TRUE(ReadPicture(Path("g.jpg"), out, error)) << error;
+    EXPECT_EQ(out.channels, 3);
+    EXPECT_EQ(out.depth, 8);
+    ASSERT_EQ(out.width, 40);
+    ASSERT_EQ(out.height, 30);
+    for (int y = 0; y < 30; y += 7)
+        for (int x = 0; x < 40; x += 9)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(out.At(x, y, c), in.At(x, y, c) / 257.0, 12.0) << x << "," << y;
+}
+
+TEST_F(ImageIoTest, FormatIsTakenFromTheBytesNotTheName) {
+    std::string error;
+    ASSERT_TRUE(WritePicture(Path("real.png"), Noise(5, 5, 3, 8, 1), error));
+    fs::rename(Path("real.png"), Path("named.tif"));
+    Picture p;
+    EXPECT_TRUE(ReadPicture(Path("named.tif"), p, error)) << error;
+    EXPECT_EQ(p.width, 5);
+
+    const unsigned char png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const unsigned char jpg[3] = {0xFF, 0xD8, 0xFF};
+    const unsigned char tiffLe[4] = {'I', 'I', 42, 0}, tiffBe[4] = {'M', 'M', 0, 42};
+    EXPECT_EQ(DetectFormat(png, 8), ImageFormat::Png);
+    EXPECT_EQ(DetectFormat(png, 7), ImageFormat::Unknown);
+    EXPECT_EQ(DetectFormat(jpg, 3), ImageFormat::Jpeg);
+    EXPECT_EQ(DetectFormat(tiffLe, 4), ImageFormat::Tiff);
+    EXPECT_EQ(DetectFormat(tiffBe, 4), ImageFormat::Tiff);
+    EXPECT_EQ(FormatFromExtension("a/B.JPEG"), ImageFormat::Jpeg);
+    EXPECT_EQ(FormatFromExtension("a.bmp"), ImageFormat::Unknown);
+}
+
+TEST_F(ImageIoTest, UnreadableFilesSayWhy) {
+    std::string error;
+    Picture p;
+    EXPECT_FALSE(ReadPicture(Path("missing.png"), p, error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+
+    std::ofstream(Path("empty.png")).close();
+    EXPECT_FALSE(ReadPicture(Path("empty.png"), p, error));
+    EXPECT_NE(error.find("empty"), std::string::npos) << error;
+
+    std::ofstream(Path("text.png")) << "not a picture at all";
+    EXPECT_FALSE(ReadPicture(Path("text.png"), p, error));
+    EXPECT_NE(error.find("unsupported format"), std::string::npos) << error;
+
+    // Cut files of each format: the decoders' errors come back as messages.
+    ASSERT_TRUE(WritePicture(Path("whole.png"), Noise(64, 64, 3, 8, 2), error));
+    ASSERT_TRUE(WritePicture(Path("whole.jpg"), Noise(64, 64, 3, 8, 3), error));
+    ASSERT_TRUE(WritePicture(Path("whole.tif"), Noise(64, 64, 3, 8, 4), error));
+    for (const char* name : {"whole.png", "whole.jpg", "whole.tif"}) {
+        const auto size = fs::file_size(Path(name));
+        fs::resize_file(Path(name), size / 2);
+        error.clear();
+        EXPECT_FALSE(ReadPicture(Path(name), p, error)) << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+}
+
+TEST_F(ImageIoTest, FailedWritesLeaveNoFile) {
+    std::string error;
+    const Picture p = Noise(4, 4, 3, 8, 5);
+    EXPECT_FALSE(WritePicture(Path("out.bmp"), p, error));
+    EXPECT_NE(error.find("unsupported output format"), std::string::npos) << error;
+    EXPECT_FALSE(WritePicture(Path("no/such/folder/out.png"), p, error));
+    // The target is a folder: everything is written, the final rename fails.
+    fs::create_directories(Path("taken.png/inner"));
+    EXPECT_FALSE(WritePicture(Path("taken.png"), p, error));
+    EXPECT_EQ(FileCount(), 1u);  // only the folder named taken.png
+}
+
+TEST_F(ImageIoTest, OversizedHeadersAreRefusedBeforeAllocation) {
+    std::string error;
+    // A PNG header claiming 40000 x 40000 pixels, with nothing behind it.
+    const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0, 0,
+                                    13,   'I',  'H', 'D', 'R',  0,    0,    0x9C, 0x40, 0, 0,
+                                    0x9C, 0x40, 8,   2,   0,    0,    0,    0,    0,    0, 0};
+    std::ofstream(Path("huge.png"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header);
+    Picture p;
+    EXPECT_FALSE(ReadPicture(Path("huge.png"), p, error));
+    EXPECT_TRUE(p.samples.empty());
+}
+
+}  // namespace
+}  // namespace fw::cli
