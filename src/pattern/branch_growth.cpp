@@ -78,6 +78,7 @@ void GrowBranch(int32_t segment, int32_t patternKind, TriangleList& list, int32_
                 float pLength, float dispersion, float lose, int32_t maxTriangles,
                 int32_t maxIterations) {
     if (GrowthStopped() || level >= kMaxBranchLevel) return;
+    if (level < 0) level = 0;  // the depth guard counts up from 0
     if (maxIterations < 1) maxIterations = 1;
     if (level == 0) {
         // Always grows at level 0; the draw still happens so later draws stay in step.

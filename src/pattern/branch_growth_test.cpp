@@ -236,6 +236,10 @@ TEST(GrowBranch, HostileValuesNeitherCrashNorHang) {
             }
         }
     }
+    Fan deep;
+    deep.level = -1000000;  // counted from 0, so the stack stays shallow
+    deep.maxIterations = 3;
+    EXPECT_EQ(Grow(deep, 2).size(), Grow(Fan{}, 2).size());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 

@@ -34,6 +34,7 @@ Point2 Plus(Point2 a, Point2 b) {
 Point2 GrowFrondArc(TriangleList& list, float x, float y, float zBase, float angle, float bend,
                     float length, int32_t count, float width, int32_t depth) {
     if (count <= 0 || GrowthStopped()) return {x, y};
+    if (depth < 0) depth = 0;  // side fronds nest at most twice
     const int32_t n = count < 7 ? 7 : count;
     const float dPhi = bend / static_cast<float>(n);
     const float dRho = length / static_cast<float>(n);

@@ -160,6 +160,7 @@ TEST(FrondGrowth, HostileValuesStayWithinTheBudget) {
         GrowCurl(2, list, v, v, v, v, v, v, v, INT32_MAX, 0, v, v, v);
         GrowCurl(2, list, 0, 0, 0, 0, 1, 1e30f, 1, INT32_MAX, INT32_MAX, 1, 1, 1);
         GrowFrondArc(list, 0, 0, 0, 0, v, v, INT32_MAX, v, 0);
+        GrowFrondArc(list, 0, 0, 0, 0, 1, 10, 7, 1, -1000000);  // nests no deeper than 2
         EXPECT_LE(list.size(), 30000u);
         EXPECT_EQ(static_cast<size_t>(TriangleCounter()), list.size());
     }
