@@ -67,6 +67,7 @@ void BuildPattern(const EffectParameters& p, const PatternPlacement& place,
     scene.centreX = place.shiftX;
     scene.centreY = place.shiftY;
     scene.rotation = float((p.RotateX + 90.0) * 3.141592653589793 / 180.0);
+    scene.budget = place.budget;
 
     const bool bySelection = p.EffectKind != kSingle && p.MaskKind == kMaskBySelection;
     GrowthPath path;

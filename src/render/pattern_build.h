@@ -7,6 +7,7 @@
 #include "params/effect_parameters.h"
 #include "pattern/growth_path.h"
 #include "pattern/path_walk.h"
+#include "pattern/triangle_list.h"
 #include "prismcore/prismcore.h"
 
 namespace fw {
@@ -15,8 +16,9 @@ namespace fw {
 struct PatternPlacement {
     int32_t SW = 0, SH = 0;
     double zoom = 1;
-    double viewRatio = 1;          // rendered width / SW
-    float shiftX = 0, shiftY = 0;  // the effect centre, scene coordinates centred on the area
+    double viewRatio = 1;              // rendered width / SW
+    float shiftX = 0, shiftY = 0;      // the effect centre, scene coordinates centred on the area
+    int32_t budget = kTriangleBudget;  // most triangles to grow
 };
 
 // The host's selection for "By selection": non-zero bytes are selected. Its top-left pixel
