@@ -5,8 +5,19 @@
 namespace fw {
 
 namespace {
+
 constexpr double kGridScale = 64.0;
 constexpr double kGridLimit = 1073741824.0;  // 2^30: cells stay far from int32 overflow
+
+uint64_t Mix(uint64_t h) {  // splitmix64 finaliser
+    h ^= h >> 30;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 27;
+    h *= 0x94D049BB133111EBull;
+    h ^= h >> 31;
+    return h;
+}
+
 }  // namespace
 
 bool BorderPointSet::Cell(float v, int32_t& cell, bool& exact) {
@@ -19,95 +30,125 @@ bool BorderPointSet::Cell(float v, int32_t& cell, bool& exact) {
 }
 
 size_t BorderPointSet::Home(int32_t cx, int32_t cy) const {
-    uint64_t h = static_cast<uint64_t>(static_cast<uint32_t>(cx)) * 0x9E3779B97F4A7C15ull ^
-                 static_cast<uint64_t>(static_cast<uint32_t>(cy)) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 31;
-    return static_cast<size_t>(h) & (slots_.size() - 1);
+    const uint64_t key =
+        static_cast<uint64_t>(static_cast<uint32_t>(cx)) << 32 | static_cast<uint32_t>(cy);
+    return static_cast<size_t>(Mix(key)) & (slots_.size() - 1);
 }
 
-BorderPoint* BorderPointSet::Probe(int32_t cx, int32_t cy, float x, float y, float z) const {
+BorderPoint* BorderPointSet::Probe(int32_t cx, int32_t cy, float x, float y, float z,
+                                   bool cellDecides) const {
     if (slots_.empty()) return nullptr;
     const size_t mask = slots_.size() - 1;
-    for (size_t i = Home(cx, cy);; i = (i + 1) & mask) {
+    for (size_t i = Home(cx, cy); slots_[i].point; i = (i + 1) & mask) {
         const Slot& s = slots_[i];
-        if (s.index == kEmpty) return nullptr;
-        if (s.cx == cx && s.cy == cy) {
-            const BorderPoint& p = arena_[s.index];
-            if (SameBorderPosition(p, x, y, z)) return const_cast<BorderPoint*>(&p);
-        }
+        if (s.cx == cx && s.cy == cy && (cellDecides || SameBorderPosition(*s.point, x, y, z)))
+            return s.point;
     }
+    return nullptr;
 }
 
 BorderPoint* BorderPointSet::Find(float x, float y, float z) const {
-    for (uint32_t index : offGrid_) {
-        const BorderPoint& p = arena_[index];
-        if (SameBorderPosition(p, x, y, z)) return const_cast<BorderPoint*>(&p);
-    }
+    for (BorderPoint* p : offGrid_)
+        if (SameBorderPosition(*p, x, y, z)) return p;
     int32_t cx, cy;
     bool exactX, exactY;
     if (!Cell(x, cx, exactX) || !Cell(y, cy, exactY)) {
-        // A stored point within 0.01 of an unindexable query would itself be off the grid.
+        // A point within 0.01 of a query this far out has the same float value, so it is
+        // in offGrid_ too (or the query is NaN and equals nothing).
         return nullptr;
     }
-    if (allOnGrid_ && exactX && exactY) return Probe(cx, cy, x, y, z);
+    // With every entry exactly on the grid at the usual depth, a grid query equals an entry
+    // exactly when it shares its cell.
+    if (allOnGrid_ && exactX && exactY && z == kBorderPointZ) return Probe(cx, cy, x, y, z, true);
     for (int32_t dy = -1; dy <= 1; ++dy)
         for (int32_t dx = -1; dx <= 1; ++dx)
-            if (BorderPoint* p = Probe(cx + dx, cy + dy, x, y, z)) return p;
+            if (BorderPoint* p = Probe(cx + dx, cy + dy, x, y, z, false)) return p;
     return nullptr;
 }
 
 BorderPoint* BorderPointSet::Intern(float x, float y, float z) {
-    if (BorderPoint* p = Find(x, y, z)) return p;
-    const uint32_t index = static_cast<uint32_t>(arena_.size());
-    arena_.push_back(BorderPoint{x, y, z, 0});
     int32_t cx, cy;
     bool exactX, exactY;
-    if (!Cell(x, cx, exactX) || !Cell(y, cy, exactY)) {
-        offGrid_.push_back(index);
-    } else {
-        if (!exactX || !exactY) allOnGrid_ = false;
-        Insert(cx, cy, index);
+    const bool indexable = Cell(x, cx, exactX) && Cell(y, cy, exactY);
+    if (indexable && allOnGrid_ && offGrid_.empty() && exactX && exactY && z == kBorderPointZ) {
+        // The usual case: one probe finds the point or the free slot it goes into.
+        GrowFor(size_ + 1);
+        const size_t mask = slots_.size() - 1;
+        size_t i = Home(cx, cy);
+        for (; slots_[i].point; i = (i + 1) & mask)
+            if (slots_[i].cx == cx && slots_[i].cy == cy) return slots_[i].point;
+        BorderPoint* p = pool_.New(x, y, z);
+        slots_[i] = Slot{cx, cy, p};
+        used_.push_back(static_cast<uint32_t>(i));
+        ++size_;
+        return p;
     }
-    ++indexed_;
-    return &arena_.back();
+    if (BorderPoint* p = Find(x, y, z)) return p;
+    BorderPoint* p = pool_.New(x, y, z);
+    if (!indexable) {
+        offGrid_.push_back(p);
+    } else {
+        if (!exactX || !exactY || z != kBorderPointZ) allOnGrid_ = false;
+        GrowFor(size_ + 1);
+        Place(cx, cy, p);
+    }
+    ++size_;
+    return p;
 }
 
-BorderPoint* BorderPointSet::NewLoose(float x, float y, float z) {
-    arena_.push_back(BorderPoint{x, y, z, 0});
-    return &arena_.back();
+BorderPoint* BorderPointSet::Add(BorderPoint* p) {
+    if (BorderPoint* existing = Find(p->x, p->y, p->z)) return existing;
+    int32_t cx, cy;
+    bool exactX, exactY;
+    if (!Cell(p->x, cx, exactX) || !Cell(p->y, cy, exactY)) {
+        offGrid_.push_back(p);
+    } else {
+        if (!exactX || !exactY || p->z != kBorderPointZ) allOnGrid_ = false;
+        GrowFor(size_ + 1);
+        Place(cx, cy, p);
+    }
+    ++size_;
+    return p;
 }
 
-void BorderPointSet::Insert(int32_t cx, int32_t cy, uint32_t index) {
-    if ((indexed_ + 1) * 10 > slots_.size() * 7) Grow();
+void BorderPointSet::Place(int32_t cx, int32_t cy, BorderPoint* p) {
     const size_t mask = slots_.size() - 1;
     size_t i = Home(cx, cy);
-    while (slots_[i].index != kEmpty) i = (i + 1) & mask;
-    slots_[i] = Slot{cx, cy, index};
+    while (slots_[i].point) i = (i + 1) & mask;
+    slots_[i] = Slot{cx, cy, p};
+    used_.push_back(static_cast<uint32_t>(i));
 }
 
-void BorderPointSet::Grow() {
+// Keeps the load at most 0.7 (linear probing slows sharply above that).
+void BorderPointSet::GrowFor(size_t entries) {
+    if (!slots_.empty() && entries * 10 <= slots_.size() * 7) return;
+    size_t size = slots_.empty() ? kMinSlots : slots_.size();
+    while (entries * 10 > size * 7) size *= 2;
+    if (size == slots_.size()) return;
     std::vector<Slot> old;
     old.swap(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, 0, kEmpty});
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& s : old) {
-        if (s.index == kEmpty) continue;
-        size_t i = Home(s.cx, s.cy);
-        while (slots_[i].index != kEmpty) i = (i + 1) & mask;
-        slots_[i] = s;
+    std::vector<uint32_t> oldUsed;
+    oldUsed.swap(used_);
+    slots_.assign(size, Slot{0, 0, nullptr});
+    used_.reserve(entries);
+    for (uint32_t i : oldUsed) Place(old[i].cx, old[i].cy, old[i].point);
+}
+
+void BorderPointSet::Clear(size_t expected) {
+    size_t wanted = kMinSlots;
+    while (expected * 10 > wanted * 7) wanted *= 2;
+    if (slots_.size() > 4 * wanted) {
+        // A small line after a long one: a compact table keeps its lookups in cache.
+        std::vector<Slot>().swap(slots_);
+        std::vector<uint32_t>().swap(used_);
+    } else {
+        for (uint32_t i : used_) slots_[i].point = nullptr;
+        used_.clear();
     }
-}
-
-void BorderPointSet::DropIndex() {
-    std::vector<Slot>().swap(slots_);
-    std::vector<uint32_t>().swap(offGrid_);
-    indexed_ = 0;
+    offGrid_.clear();
+    size_ = 0;
     allOnGrid_ = true;
-}
-
-void BorderPointSet::Clear() {
-    DropIndex();
-    std::deque<BorderPoint>().swap(arena_);
+    GrowFor(expected);
 }
 
 }  // namespace fw

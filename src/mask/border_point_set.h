@@ -1,6 +1,6 @@
-// BorderPoint and the shared point set of the border tracer. Every vertex the tracer or the
-// line smoothing creates is looked up here first, so lines that meet share one point object
-// and the flags one line's smoothing leaves on a point are seen by the next line.
+// BorderPoint, the pool that owns them, and BorderPointSet, the index that lets lines share
+// one point object per position. Flags one line's smoothing leaves on a shared point are
+// seen by the lines smoothed after it.
 #pragma once
 
 #include <cstddef>
@@ -39,50 +39,64 @@ inline bool SameBorderPosition(const BorderPoint& p, float x, float y, float z) 
     return near(p.x, x) && near(p.y, y) && near(p.z, z);
 }
 
-// Owns every BorderPoint of one trace (an arena: addresses stay valid until Clear) and
-// indexes the shared ones by position.
+// Owns every BorderPoint of one trace; addresses stay valid until Clear.
+class BorderPointPool {
+  public:
+    BorderPoint* New(float x, float y, float z = kBorderPointZ) {
+        points_.push_back(BorderPoint{x, y, z, 0});
+        return &points_.back();
+    }
+    size_t Size() const { return points_.size(); }
+    void Clear() { std::deque<BorderPoint>().swap(points_); }
+
+  private:
+    std::deque<BorderPoint> points_;
+};
+
+// Finds points by position (equal within 0.01 in x, y and z); new points come from a pool.
 //
-// Positions produced by tracing and smoothing are multiples of 1/8, so the index keys points
-// by their exact 1/64 grid cell and a lookup is one probe. A point off that grid switches the
-// set to searching the 3 x 3 neighbouring cells, which keeps the 0.01 equality exact for any
-// input.
+// Positions produced by tracing and smoothing are multiples of 1/8 at depth kBorderPointZ,
+// so the index keys points by their exact 1/64 grid cell and a lookup is one probe. A point
+// off that grid (or at another depth) switches the index to searching the 3 x 3 neighbouring
+// cells with the full comparison, which keeps the 0.01 equality exact for any input.
 class BorderPointSet {
   public:
-    BorderPointSet() = default;
+    explicit BorderPointSet(BorderPointPool& pool) : pool_(pool) {}
     BorderPointSet(const BorderPointSet&) = delete;
     BorderPointSet& operator=(const BorderPointSet&) = delete;
 
     // The indexed point equal to (x, y, z), or a new point with no flags entered there.
     BorderPoint* Intern(float x, float y, float z = kBorderPointZ);
+    // Indexes an existing point of the pool; returns the point already indexed at its
+    // position instead, if there is one.
+    BorderPoint* Add(BorderPoint* p);
     // The indexed point equal to (x, y, z), or null.
     BorderPoint* Find(float x, float y, float z = kBorderPointZ) const;
-    // A point that is not indexed (it belongs to one line only).
-    BorderPoint* NewLoose(float x, float y, float z = kBorderPointZ);
 
-    // Forgets the index (lookups are over) but keeps the points alive.
-    void DropIndex();
-    void Clear();
-
-    size_t IndexedCount() const { return indexed_; }
-    size_t PointCount() const { return arena_.size(); }
+    // Forgets every entry (the points stay in the pool) and makes room for about `expected`
+    // new ones. Costs the number of entries, not the size of the table.
+    void Clear(size_t expected = 0);
+    size_t Size() const { return size_; }
+    BorderPointPool& Pool() { return pool_; }
 
   private:
     struct Slot {
-        int32_t cx, cy;  // grid cell; index == kEmpty marks a free slot
-        uint32_t index;
+        int32_t cx, cy;  // grid cell; point == null marks a free slot
+        BorderPoint* point;
     };
-    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    static constexpr size_t kMinSlots = 64;
 
     static bool Cell(float v, int32_t& cell, bool& exact);
     size_t Home(int32_t cx, int32_t cy) const;
-    BorderPoint* Probe(int32_t cx, int32_t cy, float x, float y, float z) const;
-    void Insert(int32_t cx, int32_t cy, uint32_t index);
-    void Grow();
+    BorderPoint* Probe(int32_t cx, int32_t cy, float x, float y, float z, bool cellDecides) const;
+    void Place(int32_t cx, int32_t cy, BorderPoint* p);
+    void GrowFor(size_t entries);
 
-    std::deque<BorderPoint> arena_;
+    BorderPointPool& pool_;
     std::vector<Slot> slots_;
-    size_t indexed_ = 0;
-    std::vector<uint32_t> offGrid_;  // points too far out (or NaN) for a grid cell
+    std::vector<uint32_t> used_;         // occupied slots, for a cheap Clear
+    std::vector<BorderPoint*> offGrid_;  // points too far out (or NaN) for a grid cell
+    size_t size_ = 0;
     bool allOnGrid_ = true;
 };
 

@@ -10,7 +10,8 @@ namespace fw {
 namespace {
 
 TEST(BorderPointSetTest, PositionsWithinAHundredthShareOnePoint) {
-    BorderPointSet set;
+    BorderPointPool pool;
+    BorderPointSet set(pool);
     BorderPoint* a = set.Intern(3, 4);
     EXPECT_EQ(a->z, kBorderPointZ);
     EXPECT_EQ(a->flags, 0u);
@@ -23,7 +24,8 @@ TEST(BorderPointSetTest, PositionsWithinAHundredthShareOnePoint) {
 }
 
 TEST(BorderPointSetTest, OffGridPointIsFoundFromAGridPosition) {
-    BorderPointSet set;
+    BorderPointPool pool;
+    BorderPointSet set(pool);
     BorderPoint* odd = set.Intern(10.006f, 20.0f);
     // 10.0 is a grid position; the stored point sits in the next cell up.
     EXPECT_EQ(set.Find(10.0f, 20.0f), odd);
@@ -32,28 +34,41 @@ TEST(BorderPointSetTest, OffGridPointIsFoundFromAGridPosition) {
     EXPECT_NE(set.Intern(9.995f, 20.0f), odd);
 }
 
-TEST(BorderPointSetTest, ManyPointsKeepTheirIdentityAcrossGrowth) {
-    BorderPointSet set;
+TEST(BorderPointSetTest, ManyPointsKeepTheirIdentityAcrossGrowthAndClearing) {
+    BorderPointPool pool;
+    BorderPointSet set(pool);
     std::vector<BorderPoint*> made;
     for (int i = 0; i < 300; ++i)
         for (int j = 0; j < 300; ++j) made.push_back(set.Intern(i * 0.125f, j * 0.5f - 7.0f));
-    EXPECT_EQ(set.IndexedCount(), made.size());
+    EXPECT_EQ(set.Size(), made.size());
+    EXPECT_EQ(pool.Size(), made.size());
     size_t k = 0;
     for (int i = 0; i < 300; ++i)
         for (int j = 0; j < 300; ++j, ++k) {
             ASSERT_EQ(set.Intern(i * 0.125f, j * 0.5f - 7.0f), made[k]);
             ASSERT_EQ(made[k]->x, i * 0.125f);
         }
-    BorderPoint* loose = set.NewLoose(1.0f, -7.0f + 0.25f);
-    EXPECT_EQ(set.Find(1.0f, -6.75f), nullptr);  // loose points are never shared
-    set.DropIndex();
+    BorderPoint* loose = pool.New(1.0f, -6.75f);
+    EXPECT_EQ(set.Find(1.0f, -6.75f), nullptr);  // pool points are not indexed by themselves
+    EXPECT_EQ(loose->flags, 0u);
+
+    set.Clear(10);  // shrinks the table; the points stay
+    EXPECT_EQ(set.Size(), 0u);
     EXPECT_EQ(set.Find(0.0f, -7.0f), nullptr);
-    EXPECT_EQ(made.back()->y, 299 * 0.5f - 7.0f);  // points outlive the index
-    EXPECT_EQ(loose->x, 1.0f);
+    EXPECT_EQ(made.back()->y, 299 * 0.5f - 7.0f);
+    BorderPoint* again = set.Intern(0.0f, -7.0f);
+    EXPECT_NE(again, made[0]);
+    EXPECT_EQ(set.Intern(0.0f, -7.0f), again);
+    set.Intern(0.3f, 0.0f);  // off the grid: lookups search the neighbouring cells from now
+    EXPECT_EQ(set.Intern(0.0f, -7.005f), again);
+    set.Clear();
+    EXPECT_EQ(set.Find(0.3f, 0.0f), nullptr);
+    EXPECT_EQ(pool.Size(), made.size() + 3);
 }
 
 TEST(BorderLineTest, AddingAtEitherEndClosesOnTheOppositeEndAndSkipsRepeats) {
-    BorderPointSet set;
+    BorderPointPool pool;
+    BorderPointSet set(pool);
     BorderPoint* a = set.Intern(0, 0);
     BorderPoint* b = set.Intern(1, 0);
     BorderPoint* c = set.Intern(1, 1);

@@ -218,7 +218,7 @@ void Simplify(PointList& pts, double tolerance) {
 }
 
 // Splits each segment into pieces whose |dx| + |dy| is below the window.
-void Subdivide(PointList& pts, int32_t window, BorderPointSet& set) {
+void Subdivide(PointList& pts, int32_t window, BorderPointPool& pool) {
     const size_t n = pts.size();
     if (n < 2) return;
     PointList out;
@@ -234,7 +234,7 @@ void Subdivide(PointList& pts, int32_t window, BorderPointSet& set) {
         for (int64_t j = 1; j <= k; ++j) {
             const double t = static_cast<double>(j) / static_cast<double>(k + 1);
             out.push_back(
-                set.NewLoose(static_cast<float>(p->x + t * dx), static_cast<float>(p->y + t * dy)));
+                pool.New(static_cast<float>(p->x + t * dx), static_cast<float>(p->y + t * dy)));
         }
     }
     out.push_back(pts[n - 1]);
@@ -276,7 +276,7 @@ void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float toleranc
         std::remove_if(pts.begin(), pts.end(), [](const BorderPoint* p) { return !IsAnchor(p); }),
         pts.end());
 
-    if (!closed || pts.size() > 3) Subdivide(pts, window, set);
+    if (!closed || pts.size() > 3) Subdivide(pts, window, set.Pool());
     line.points.assign(pts.begin(), pts.end());
 }
 

@@ -11,8 +11,9 @@
 
 namespace fw {
 
-// Smooths `line` in place. Points it creates at corners, steps and edge midpoints are shared
-// through `set`; points inserted by the final subdivision belong to the line alone.
+// Smooths `line` in place. Points it creates at corners, steps and edge midpoints are looked
+// up in (and entered into) `set`; points inserted by the final subdivision belong to the line
+// alone. All of them come from set.Pool().
 // tolerance and window are taken as given (the caller clamps them). Flags on shared points
 // are left as the smoothing needs them and are seen by lines smoothed later.
 void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window);

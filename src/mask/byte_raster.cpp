@@ -4,13 +4,13 @@
 
 namespace fw {
 
-bool ByteRaster::Create(int32_t rows, int32_t columns, int32_t stride) {
+bool ByteRaster::Create(int32_t rows, int32_t columns, int32_t stride, bool clear) {
     Release();
     if (stride == 0) stride = columns;
     if (rows < 1 || columns < 1 || stride < columns) return false;
     const size_t bytes = static_cast<size_t>(rows) * static_cast<size_t>(stride);
     if (bytes / static_cast<size_t>(rows) != static_cast<size_t>(stride)) return false;
-    block_.reset(new (std::nothrow) uint8_t[bytes]());
+    block_.reset(clear ? new (std::nothrow) uint8_t[bytes]() : new (std::nothrow) uint8_t[bytes]);
     if (!block_) return false;
     if (!Shape(rows, columns, stride, block_.get())) {
         Release();

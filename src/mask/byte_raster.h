@@ -16,9 +16,10 @@ class ByteRaster {
   public:
     explicit ByteRaster(uint8_t outside = 0) : outside_(outside) {}
 
-    // A zero-filled raster of rows x columns with `stride` bytes per row (0 = columns).
+    // A raster of rows x columns with `stride` bytes per row (0 = columns), zero-filled
+    // unless the caller is about to write every byte itself (clear = false).
     // False when rows < 1, columns < 1, stride < columns or memory is short.
-    bool Create(int32_t rows, int32_t columns, int32_t stride = 0);
+    bool Create(int32_t rows, int32_t columns, int32_t stride = 0, bool clear = true);
 
     // A read-only view of rows x columns bytes at `data`, rows `stride` bytes apart. The
     // memory must outlive the raster. Same failures as Create, and for null data.

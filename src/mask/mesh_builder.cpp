@@ -91,7 +91,9 @@ CMeshBuilder::~CMeshBuilder() = default;
 void CMeshBuilder::Reset() {
     mask_.Release();
     std::vector<BorderLine>().swap(lines_);
-    points_.Clear();
+    crossings_.Clear();
+    linePoints_.Clear();
+    pool_.Clear();
 }
 
 void CMeshBuilder::FreeArrays(float* points, uint32_t* segments) {
@@ -104,7 +106,7 @@ bool CMeshBuilder::BuildBorderCodes(const ByteRaster& mask, ByteRaster& border) 
     const int32_t columns = mask.Columns();
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     if (rows < 1 || columns < 1 || rows == kMax || columns == kMax) return false;
-    if (!border.Create(rows + 1, columns + 1)) return false;
+    if (!border.Create(rows + 1, columns + 1, 0, false)) return false;  // every cell is written
     const uint8_t outside = mask.Outside();
     // Mask rows padded with the outside value on both ends, so every corner reads its four
     // pixels without bounds checks.
@@ -125,15 +127,18 @@ bool CMeshBuilder::BuildBorderCodes(const ByteRaster& mask, ByteRaster& border) 
         const uint8_t* top = above.data();
         const uint8_t* bottom = below.data();
         uint8_t* out = border.MutableRow(r);
+        // Branch-free so that the compiler vectorises it: this loop sees every pixel.
         for (int32_t c = 0; c <= columns; ++c) {
             const uint8_t tl = top[c], tr = top[c + 1], bl = bottom[c], br = bottom[c + 1];
-            const uint8_t code = static_cast<uint8_t>((tr != br) | (bl != br) << 1 |
-                                                      (tl != bl) << 2 | (tl != tr) << 3);
+            const uint8_t right = tr != br, down = bl != br, left = tl != bl, up = tl != tr;
+            const uint8_t edges = static_cast<uint8_t>(right + down + left + up);
             // Three edges only occur where three values meet; four edges are a crossing of
             // two borders unless the diagonals match (a two-valued chequerboard corner).
-            const bool junction = code == 7 || code == 11 || code == 13 || code == 14 ||
-                                  (code == 15 && bl != tr && tl != br);
-            out[c] = static_cast<uint8_t>(code | (junction ? kBorderJunction : 0));
+            const uint8_t junction =
+                static_cast<uint8_t>((edges == 3) | ((edges == 4) & (bl != tr) & (tl != br)));
+            const uint8_t crossing = edges == 4;
+            out[c] = static_cast<uint8_t>(right | down << 1 | left << 2 | up << 3 | junction << 4 |
+                                          crossing << 5);
         }
         above.swap(below);
     }
@@ -157,8 +162,25 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
         line.leftColour = LeftPixel(mask, row, column, dir);
     }
 
+    // A backward trace starts from the point the forward trace began with.
+    BorderPoint* startPoint = nullptr;
+    if (!line.points.empty()) {
+        BorderPoint* front = line.points.front();
+        if (SameBorderPosition(*front, static_cast<float>(column), static_cast<float>(row),
+                               kBorderPointZ))
+            startPoint = front;
+    }
     auto addVertex = [&](int32_t r, int32_t c) {
-        BorderPoint* p = points_.Intern(static_cast<float>(c), static_cast<float>(r));
+        const float x = static_cast<float>(c), y = static_cast<float>(r);
+        BorderPoint* p;
+        if (border.Get(r, c) & (kBorderJunction | kBorderCrossing)) {
+            p = crossings_.Intern(x, y);
+        } else if (r == row && c == column) {
+            if (!startPoint) startPoint = pool_.New(x, y);
+            p = startPoint;
+        } else {
+            p = pool_.New(x, y);  // a corner of two edges, both on this line: never revisited
+        }
         if (forward) {
             line.AddBack(p);
         } else {
@@ -180,10 +202,11 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
             addVertex(r, c);
             return true;
         }
-        if (code == 0) return false;
-        if (code == kBorderRight || code == kBorderDown || code == kBorderLeft ||
-            code == kBorderUp) {
-            dir = code;
+        const uint8_t edges = code & kEdgeBits;
+        if (edges == 0) return false;
+        if (edges == kBorderRight || edges == kBorderDown || edges == kBorderLeft ||
+            edges == kBorderUp) {
+            dir = edges;
             continue;
         }
         // A crossing: prefer the exit whose next edge repeats the pattern of the last two
@@ -263,7 +286,10 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
         FindBorderLines(mask_, lines_);
         mask_.Release();
 
-        for (BorderLine& line : lines_) PostProcessBorderLine(line, points_, tolerance, window);
+        for (BorderLine& line : lines_) {
+            linePoints_.Clear(line.points.size() * 2);
+            PostProcessBorderLine(line, linePoints_, tolerance, window);
+        }
 
         // Closed lines that smoothing shrank to a sliver are dropped.
         auto sliver = [](const BorderLine& line) { return line.closed && line.points.size() < 4; };
@@ -275,7 +301,8 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
             for (BorderPoint* p : line.points)
                 p->flags = (p->flags | kBorderAnchor) & ~uint32_t{kBorderRemove};
         // Nothing is looked up any more; the points live on with their lines.
-        points_.DropIndex();
+        crossings_.Clear();
+        linePoints_.Clear();
     } catch (const BorderTraceError& e) {
         platform::DebugOutput(e.what());
         Reset();

@@ -45,6 +45,7 @@ enum BorderDirection : uint8_t {
     kBorderLeft = 4,
     kBorderUp = 8,
     kBorderJunction = 16,
+    kBorderCrossing = 32,  // four edges: two lines may pass this corner
 };
 
 // An internal failure of the tracer; its text is what LoadMask writes to the debugger.
@@ -93,14 +94,24 @@ class CMeshBuilder {
 
     // The lines of the last BuildLines or FindBorderLines (LoadMask clears them).
     const std::vector<BorderLine>& Lines() const { return lines_; }
-    BorderPointSet& Points() { return points_; }
+    size_t PointCount() const { return pool_.Size(); }
 
   private:
     void Reset();
 
     ByteRaster mask_{kNoColour};
     std::vector<BorderLine> lines_;
-    BorderPointSet points_;
+    // Every point of every line lives in pool_. The shared point set is kept as two indexes
+    // that together answer every lookup the same way one set of all points would:
+    // - Tracing only meets an earlier point at corners with four edges or a junction (where
+    //   lines meet or one line crosses itself) and at the start corner of a closed line, so
+    //   only those corners are indexed (crossings_); the start point is held by the trace.
+    // - Smoothing creates points strictly inside the straight runs of its own line, which no
+    //   other line and none of the line's own vertices touch, so each line is smoothed with
+    //   an index of just the points its own smoothing made (linePoints_), emptied in between.
+    BorderPointPool pool_;
+    BorderPointSet crossings_{pool_};
+    BorderPointSet linePoints_{pool_};
 };
 
 }  // namespace fw

@@ -119,7 +119,7 @@ TEST(BorderCodesTest, EdgesAndJunctionsOfEveryCorner) {
     Mask checker{3, 2, {255, 0, 0, 0, 255, 0}};
     ASSERT_TRUE(mask.Attach(checker.bytes.data(), 2, 3, 3));
     ASSERT_TRUE(CMeshBuilder::BuildBorderCodes(mask, border));
-    EXPECT_EQ(border.Get(1, 1), 15);
+    EXPECT_EQ(border.Get(1, 1), 15 | kBorderCrossing);
     EXPECT_EQ(border.Get(0, 1), 7 | kBorderJunction);
     EXPECT_EQ(border.Get(2, 2), 13 | kBorderJunction);
     EXPECT_EQ(border.Get(0, 3), kBorderDown | kBorderLeft);  // outside, 0, 0: two values
@@ -128,11 +128,11 @@ TEST(BorderCodesTest, EdgesAndJunctionsOfEveryCorner) {
     Mask four{2, 2, {255, 0, 7, 9}};
     ASSERT_TRUE(mask.Attach(four.bytes.data(), 2, 2, 2));
     ASSERT_TRUE(CMeshBuilder::BuildBorderCodes(mask, border));
-    EXPECT_EQ(border.Get(1, 1), 15 | kBorderJunction);
+    EXPECT_EQ(border.Get(1, 1), 15 | kBorderJunction | kBorderCrossing);
     Mask three{2, 2, {255, 0, 0, 7}};
     ASSERT_TRUE(mask.Attach(three.bytes.data(), 2, 2, 2));
     ASSERT_TRUE(CMeshBuilder::BuildBorderCodes(mask, border));
-    EXPECT_EQ(border.Get(1, 1), 15);
+    EXPECT_EQ(border.Get(1, 1), 15 | kBorderCrossing);
 }
 
 TEST(MeshBuilderTest, UniformMasksExportNothingButTraceTheImageEdge) {
@@ -529,6 +529,36 @@ TEST(MeshBuilderPropertyTest, RandomTwoValuedMasksNeverFailAndExportSoundPolylin
                           << tolerance << " window " << window;
             return;
         }
+    }
+}
+
+// The builder indexes only the points that another lookup can meet; smoothing with one set
+// of every point, as if all lines shared a single index, must give the same lines.
+TEST(MeshBuilderPropertyTest, SplitIndexesMatchOneSharedPointSet) {
+    std::mt19937 rng(4242);
+    for (int i = 0; i < 600; ++i) {
+        Mask m = RandomMask(rng, 20);
+        const float tolerance = (rng() % 2) ? 1.0f : 0.5f + float(rng() % 20) / 4;
+        const int32_t window = 2 + int32_t(rng() % 29);
+        CMeshBuilder builder;
+        ASSERT_TRUE(
+            builder.BuildLines(m.width, m.height, m.width, m.bytes.data(), tolerance, window));
+
+        CMeshBuilder tracer;
+        std::vector<BorderLine> lines = Trace(tracer, m);
+        BorderPointPool pool;
+        BorderPointSet all(pool);
+        for (BorderLine& line : lines)
+            for (BorderPoint*& p : line.points) {
+                BorderPoint* shared = all.Add(p);
+                ASSERT_EQ(shared, p) << "two traced points at " << p->x << "," << p->y;
+            }
+        for (BorderLine& line : lines) PostProcessBorderLine(line, all, tolerance, window);
+        std::erase_if(lines, [](const BorderLine& l) { return l.closed && l.points.size() < 4; });
+
+        ASSERT_EQ(lines.size(), builder.Lines().size()) << "mask " << i;
+        for (size_t k = 0; k < lines.size(); ++k)
+            ASSERT_EQ(Coordinates(lines[k]), Coordinates(builder.Lines()[k])) << "mask " << i;
     }
 }
 
