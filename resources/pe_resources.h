@@ -22,6 +22,7 @@ inline constexpr uint16_t kMachineAmd64 = 0x8664;
 // Resource types used by the module.
 inline constexpr int kTypeBitmap = 2;
 inline constexpr int kTypeDialog = 5;
+inline constexpr int kTypeVersion = 16;
 
 // A resource type or name: an integer id, or a string (compared case-insensitively, as
 // the system's resource lookup does). Non-ASCII characters of stored names read as '?'.

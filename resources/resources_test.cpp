@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "pe_resources.h"
 #include "platform/platform.h"
 #include "plugin_resources.h"
+#include "version_info.h"
 
 namespace fw::platform {
 bool FindCompiledBitmap(int id, const uint8_t*& bmp, size_t& size);
@@ -321,6 +324,78 @@ TEST_P(ModuleResources, AboutBoxAndBitmapsArePresent) {
     EXPECT_EQ(Find(kTypeBitmap, 999).data, std::vector<uint8_t>(bmp.begin() + 14, bmp.end()));
 }
 
+// The bitmaps the dialog loads: id, the file make_bitmaps.py draws, size, bits a pixel.
+struct DialogBitmap {
+    int id;
+    const char* file;
+    int width, height, bits;
+};
+
+const DialogBitmap kDialogBitmaps[] = {
+    {104, "button104.bmp", 16, 16, 24}, {105, "button105.bmp", 16, 16, 24},
+    {106, "button106.bmp", 16, 16, 24}, {107, "button107.bmp", 16, 16, 24},
+    {111, "tab111.bmp", 10, 10, 24},    {112, "tabmask112.bmp", 10, 10, 1},
+    {113, "tab113.bmp", 10, 10, 24},    {115, "sample115.bmp", 160, 160, 24},
+    {125, "about125.bmp", 80, 80, 24},  {999, "texture999.bmp", 40, 40, 24},
+};
+
+struct BitmapHeader {
+    uint32_t size = 0;
+    int32_t width = 0, height = 0;
+    uint16_t bits = 0;
+    uint32_t compression = 0;
+};
+
+// The information header at the start of a bitmap resource (or at 14 in a .bmp file).
+BitmapHeader ReadBitmapHeader(const std::vector<uint8_t>& d, size_t at = 0) {
+    BitmapHeader h;
+    if (d.size() < at + 40) return h;
+    h.size = LittleEndian32(d, at);
+    h.width = int32_t(LittleEndian32(d, at + 4));
+    h.height = int32_t(LittleEndian32(d, at + 8));
+    h.bits = uint16_t(d[at + 14] | d[at + 15] << 8);
+    h.compression = LittleEndian32(d, at + 16);
+    return h;
+}
+
+TEST_P(ModuleResources, DialogBitmapsAreTheDrawnFilesAtTheirSizes) {
+    for (const DialogBitmap& b : kDialogBitmaps) {
+        SCOPED_TRACE(b.file);
+        const Resource& r = Find(kTypeBitmap, b.id);
+        const BitmapHeader h = ReadBitmapHeader(r.data);
+        EXPECT_EQ(h.size, 40u);
+        // Positive height: stored bottom-up, as every loader accepts.
+        EXPECT_EQ(h.width, b.width);
+        EXPECT_EQ(h.height, b.height);
+        EXPECT_EQ(h.bits, b.bits);
+        EXPECT_EQ(h.compression, 0u);
+        const std::vector<uint8_t> file = FileBytes(std::string(FW_RESOURCES_DIR "/") + b.file);
+        ASSERT_GT(file.size(), 14u);
+        EXPECT_EQ(r.data, std::vector<uint8_t>(file.begin() + 14, file.end()));
+    }
+}
+
+TEST_P(ModuleResources, VersionResourceNamesTheProductAndCarriesTheProjectVersion) {
+    VersionInfo info;
+    ASSERT_TRUE(ParseVersionInfo(Find(kTypeVersion, 1).data, info));
+    unsigned major = 0, minor = 0, patch = 0;
+    std::sscanf(FW_VERSION_TEXT, "%u.%u.%u", &major, &minor, &patch);
+    EXPECT_EQ(info.fileVersionMS, major << 16 | minor);
+    EXPECT_EQ(info.fileVersionLS, patch << 16);
+    EXPECT_EQ(info.productVersionMS, info.fileVersionMS);
+    EXPECT_EQ(info.productVersionLS, info.fileVersionLS);
+    EXPECT_EQ(info.fileType, 2u) << "a DLL";
+    EXPECT_EQ(info.String("FileVersion"), FW_VERSION_TEXT);
+    EXPECT_EQ(info.String("ProductVersion"), FW_VERSION_TEXT);
+    EXPECT_EQ(info.String("ProductName"), "Frostweave");
+    EXPECT_EQ(info.String("LegalCopyright"), "Copyright (C) 2026 The Frostweave developers");
+    EXPECT_EQ(info.String("OriginalFilename"), "GLTFrostweave.8bf");
+    EXPECT_NE(info.String("FileDescription").find("Frostweave"), std::string::npos);
+    // US English, Unicode: the table the translation entry points at must be there.
+    EXPECT_EQ(info.table, "040904B0");
+    EXPECT_EQ(info.translations, std::vector<uint32_t>{0x04B00409u});
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, ModuleResources, ::testing::ValuesIn(kSubjects),
                          [](const ::testing::TestParamInfo<Subject>& info) {
                              return std::string(info.param.label);
@@ -361,6 +436,74 @@ TEST(Texture, CompiledInCopyIsTheBitmapFileAndAGreyHeightMapThatTiles) {
         seam += std::abs(height(39, i) - height(0, i)) + std::abs(height(i, 39) - height(i, 0));
     }
     EXPECT_LE(seam / (2 * 40), 1.5 * inside / (2 * 40 * 39));
+}
+
+// Pixels of a 24-bit or 1-bit bottom-up .bmp file, top row first, as 0x00RRGGBB.
+std::vector<std::vector<uint32_t>> BmpPixels(const std::string& file) {
+    const std::vector<uint8_t> d = FileBytes(std::string(FW_RESOURCES_DIR "/") + file);
+    const BitmapHeader h = ReadBitmapHeader(d, 14);
+    const size_t offset = LittleEndian32(d, 10);
+    const size_t stride = (size_t(h.width) * h.bits + 31) / 32 * 4;
+    std::vector<std::vector<uint32_t>> rows(h.height, std::vector<uint32_t>(h.width));
+    if (d.size() < offset + stride * h.height) {
+        ADD_FAILURE() << file << " is short";
+        return rows;
+    }
+    for (int y = 0; y < h.height; ++y) {
+        const uint8_t* line = &d[offset + stride * (h.height - 1 - y)];
+        for (int x = 0; x < h.width; ++x) {
+            if (h.bits == 24) {
+                const uint8_t* p = line + 3 * x;
+                rows[y][x] = uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+            } else {
+                const int index = (line[x / 8] >> (7 - x % 8)) & 1;
+                const uint8_t* entry = &d[14 + 40 + 4 * index];  // palette: blue, green, red
+                rows[y][x] = uint32_t(entry[2]) << 16 | uint32_t(entry[1]) << 8 | entry[0];
+            }
+        }
+    }
+    return rows;
+}
+
+// Image lists draw a masked image by AND-ing the mask and OR-ing the image: wherever the
+// mask is white (transparent) the image must be black, or it shows as a coloured fringe.
+TEST(DialogBitmaps, TabImagesAreBlackWhereTheirMaskIsTransparent) {
+    const auto mask = BmpPixels("tabmask112.bmp");
+    int drawn = 0;
+    for (const char* file : {"tab111.bmp", "tab113.bmp"}) {
+        const auto image = BmpPixels(file);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) {
+                const uint32_t m = mask[y][x];
+                ASSERT_TRUE(m == 0 || m == 0xFFFFFF) << "the mask is black and white only";
+                if (m == 0xFFFFFF) {
+                    EXPECT_EQ(image[y][x], 0u) << file << " at " << x << "," << y;
+                } else {
+                    drawn += image[y][x] != 0;
+                }
+            }
+    }
+    EXPECT_GT(drawn, 2 * 40) << "the gem covers a good part of the 10 x 10 image";
+    EXPECT_NE(BmpPixels("tab111.bmp"), BmpPixels("tab113.bmp"))
+        << "the selected tab must look different";
+}
+
+TEST(DialogBitmaps, ButtonsAreDistinctOnTheButtonFace) {
+    std::set<std::vector<std::vector<uint32_t>>> seen;
+    for (const char* file : {"button104.bmp", "button105.bmp", "button106.bmp", "button107.bmp"}) {
+        const auto pixels = BmpPixels(file);
+        EXPECT_TRUE(seen.insert(pixels).second) << file << " repeats another button";
+        int face = 0, dark = 0;
+        for (const auto& row : pixels)
+            for (uint32_t p : row) {
+                face += p == 0xF0F0F0;
+                const int luma = ((p >> 16) * 3 + ((p >> 8) & 255) * 6 + (p & 255)) / 10;
+                dark += luma < 110;
+            }
+        // Strong contrast against the face, so the picture reads at any scale.
+        EXPECT_GT(face, 256 / 4) << file;
+        EXPECT_GT(dark, 256 / 8) << file;
+    }
 }
 
 }  // namespace
