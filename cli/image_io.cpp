@@ -92,7 +92,11 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
     // so the rename is atomic.
     const fs::path target(path);
     fs::path temp = target;
-    temp.replace_filename("." + target.stem().string() + ".partial" + target.extension().string());
+    std::string name = ".";  // built in steps: GCC 12 warns falsely on "." + string
+    name += target.stem().string();
+    name += ".partial";
+    name += target.extension().string();
+    temp.replace_filename(name);
     bool ok = false;
     switch (format) {
         case ImageFormat::Png:

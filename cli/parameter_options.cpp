@@ -222,7 +222,10 @@ std::string FieldValueDescription(const EffectParameters& p, const ParameterFiel
     }
     if (field.kind == FieldKind::Colour) {
         const std::string text = FieldValueText(p, field);
-        return text[0] == '0' ? "#" + text.substr(2) + " (" + std::to_string(v) + ")" : text;
+        if (text[0] != '0') return text;
+        std::string shown = "#";  // built in steps: GCC 12 warns falsely on "#" + string
+        shown += text.substr(2);
+        return shown + " (" + std::to_string(v) + ")";
     }
     return FieldValueText(p, field);
 }

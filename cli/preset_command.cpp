@@ -17,7 +17,10 @@ bool WritePresetFile(const std::string& path, const EffectParameters& parameters
     std::error_code ec;
     const fs::path target(path);
     fs::path temp = target;
-    temp.replace_filename("." + target.filename().string() + ".partial");
+    std::string name = ".";  // built in steps: GCC 12 warns falsely on "." + string
+    name += target.filename().string();
+    name += ".partial";
+    temp.replace_filename(name);
     if (SavePresetFile(temp.string(), parameters)) {
         fs::rename(temp, target, ec);
         if (!ec) return true;

@@ -1,0 +1,210 @@
+// The Windows build's picture files, without libpng, libjpeg or libtiff: PNG (8/16-bit, any
+// colour type) and JPEG read by stb_image; JPEG written by stb_image_write; PNG written here
+// (stb_image_write has no 16-bit PNG) with stb's deflate. No TIFF.
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "cli/codecs.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_NO_STDIO
+#define STBI_MAX_DIMENSIONS 30000
+#include "stb/stb_image.h"
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include "stb/stb_image_write.h"
+#pragma GCC diagnostic pop
+
+namespace fw::cli::codec {
+
+namespace {
+
+bool ReadAll(const std::string& path, std::vector<unsigned char>& bytes, std::string& error) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot open";
+        return false;
+    }
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed || bytes.size() > size_t(INT_MAX)) {
+        error = failed ? "read failed" : "file too large";
+        return false;
+    }
+    return true;
+}
+
+bool Decode(const std::string& path, Picture& picture, std::string& error) {
+    std::vector<unsigned char> bytes;
+    if (!ReadAll(path, bytes, error)) return false;
+    const int len = int(bytes.size());
+    int w = 0, h = 0, comps = 0;
+    if (!stbi_info_from_memory(bytes.data(), len, &w, &h, &comps)) {
+        error = stbi_failure_reason() ? stbi_failure_reason() : "damaged file";
+        return false;
+    }
+    if (!CheckDimensions(w, h, error)) return false;
+    const bool wide = stbi_is_16_bit_from_memory(bytes.data(), len) != 0;
+    void* pixels =
+        wide ? static_cast<void*>(stbi_load_16_from_memory(bytes.data(), len, &w, &h, &comps, 0))
+             : static_cast<void*>(stbi_load_from_memory(bytes.data(), len, &w, &h, &comps, 0));
+    if (!pixels) {
+        error = stbi_failure_reason() ? stbi_failure_reason() : "damaged file";
+        return false;
+    }
+    picture = Picture(w, h, comps, wide ? 16 : 8);
+    const size_t n = picture.samples.size();
+    if (wide)
+        std::memcpy(picture.samples.data(), pixels, n * 2);
+    else
+        for (size_t i = 0; i < n; ++i) picture.samples[i] = static_cast<unsigned char*>(pixels)[i];
+    stbi_image_free(pixels);
+    return true;
+}
+
+uint32_t Crc32(const unsigned char* data, size_t n, uint32_t crc = 0) {
+    static uint32_t table[256];
+    static bool ready = false;
+    if (!ready) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[i] = c;
+        }
+        ready = true;
+    }
+    crc = ~crc;
+    for (size_t i = 0; i < n; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+void PutBig32(std::vector<unsigned char>& out, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
+}
+
+void Chunk(std::vector<unsigned char>& out, const char* kind, const unsigned char* data, size_t n) {
+    PutBig32(out, uint32_t(n));
+    const size_t start = out.size();
+    out.insert(out.end(), kind, kind + 4);
+    out.insert(out.end(), data, data + n);
+    PutBig32(out, Crc32(&out[start], n + 4));
+}
+
+bool WriteFile(const std::string& path, const unsigned char* data, size_t n, std::string& error) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool ok = std::fwrite(data, 1, n, f) == n;
+    if (std::fclose(f) != 0 || !ok) {
+        error = "write failed";
+        return false;
+    }
+    return true;
+}
+
+void AppendToVector(void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<unsigned char>*>(context);
+    out->insert(out->end(), static_cast<unsigned char*>(data),
+                static_cast<unsigned char*>(data) + size);
+}
+
+}  // namespace
+
+bool HaveTiff() {
+    return false;
+}
+
+bool ReadPng(const std::string& path, Picture& picture, std::string& error) {
+    return Decode(path, picture, error);
+}
+
+bool ReadJpeg(const std::string& path, Picture& picture, std::string& error) {
+    return Decode(path, picture, error);
+}
+
+bool ReadTiff(const std::string&, Picture&, std::string& error) {
+    error = "TIFF is not supported by this build";
+    return false;
+}
+
+bool WriteTiff(const std::string&, const Picture&, std::string& error) {
+    error = "TIFF is not supported by this build";
+    return false;
+}
+
+bool WritePng(const std::string& path, const Picture& picture, std::string& error) {
+    static const unsigned char kType[5] = {0, 0, 4, 2, 6};
+    const size_t bytesPer = picture.depth == 16 ? 2 : 1;
+    const size_t rowBytes = size_t(picture.width) * size_t(picture.channels) * bytesPer;
+    const size_t total = (rowBytes + 1) * size_t(picture.height);
+    if (total > size_t(INT_MAX)) {
+        error = "picture too large for this build's PNG writer";
+        return false;
+    }
+    // Filter type 0 rows, samples big-endian.
+    std::vector<unsigned char> raw(total);
+    size_t at = 0, s = 0;
+    for (int y = 0; y < picture.height; ++y) {
+        raw[at++] = 0;
+        for (size_t i = 0; i < rowBytes / bytesPer; ++i, ++s) {
+            const uint16_t v = picture.samples[s];
+            if (bytesPer == 2) raw[at++] = static_cast<unsigned char>(v >> 8);
+            raw[at++] = static_cast<unsigned char>(v);
+        }
+    }
+    int zlen = 0;
+    unsigned char* z = stbi_zlib_compress(raw.data(), int(raw.size()), &zlen, 8);
+    raw = std::vector<unsigned char>();
+    if (!z) {
+        error = "out of memory";
+        return false;
+    }
+    std::vector<unsigned char> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<unsigned char> ihdr;
+    PutBig32(ihdr, uint32_t(picture.width));
+    PutBig32(ihdr, uint32_t(picture.height));
+    ihdr.push_back(static_cast<unsigned char>(picture.depth));
+    ihdr.push_back(kType[picture.channels]);
+    ihdr.insert(ihdr.end(), {0, 0, 0});
+    Chunk(file, "IHDR", ihdr.data(), ihdr.size());
+    Chunk(file, "IDAT", z, size_t(zlen));
+    STBIW_FREE(z);
+    Chunk(file, "IEND", nullptr, 0);
+    return WriteFile(path, file.data(), file.size(), error);
+}
+
+bool WriteJpeg(const std::string& path, const Picture& picture, std::string& error) {
+    std::vector<unsigned char> rgb(size_t(picture.width) * size_t(picture.height) * 3);
+    const bool grey = picture.channels <= 2;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const unsigned v = picture.At(x, y, grey ? 0 : c);
+                rgb[(size_t(y) * size_t(picture.width) + size_t(x)) * 3 + size_t(c)] =
+                    static_cast<unsigned char>(picture.depth == 16 ? (v * 255 + 32767) / 65535 : v);
+            }
+    std::vector<unsigned char> file;
+    if (!stbi_write_jpg_to_func(AppendToVector, &file, picture.width, picture.height, 3, rgb.data(),
+                                92)) {
+        error = "JPEG encoding failed";
+        return false;
+    }
+    return WriteFile(path, file.data(), file.size(), error);
+}
+
+}  // namespace fw::cli::codec
