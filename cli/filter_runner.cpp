@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -25,21 +24,27 @@ struct Shim {
     ProgressProc hostProgress = nullptr;
     AdvanceStateProc hostAdvance = nullptr;
     FilterRecord* record = nullptr;
+    double shown = -1.0;
 };
 Shim g_shim;
 std::atomic<bool> g_cancel{false};
 
+// Never backwards: the module reports each band's own progress from 0 again.
 void Report(double fraction) {
-    if (g_shim.progress && *g_shim.progress) (*g_shim.progress)(std::clamp(fraction, 0.0, 1.0));
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    if (fraction < g_shim.shown) return;
+    g_shim.shown = fraction;
+    if (g_shim.progress && *g_shim.progress) (*g_shim.progress)(fraction);
 }
 
-// The fraction of the filter rectangle above the band about to be filtered.
-void ReportBand() {
+// The fraction of the filter rectangle done when the current band is `within` done.
+void ReportBand(double within) {
     const FilterRecord* fr = g_shim.record;
     if (!fr) return;
     const int height = fr->filterRect.bottom - fr->filterRect.top;
-    if (height > 0 && fr->inRect.bottom > fr->inRect.top)
-        Report(double(fr->inRect.top - fr->filterRect.top) / height);
+    const int top = fr->inRect.top, bottom = std::min(fr->inRect.bottom, fr->filterRect.bottom);
+    if (height > 0 && bottom > top)
+        Report((top - fr->filterRect.top + within * (bottom - top)) / height);
 }
 
 Boolean ShimAbort() {
@@ -48,13 +53,13 @@ Boolean ShimAbort() {
 }
 
 void ShimProgress(int32_t done, int32_t total) {
-    if (total > 0) Report(double(done) / total);
+    if (total > 0) ReportBand(double(done) / total);
     if (g_shim.hostProgress) g_shim.hostProgress(done, total);
 }
 
 OSErr ShimAdvanceState() {
     const OSErr err = g_shim.hostAdvance ? g_shim.hostAdvance() : OSErr(kParamErr);
-    if (err == kNoErr) ReportBand();
+    if (err == kNoErr) ReportBand(0.0);
     return err;
 }
 
@@ -75,7 +80,7 @@ void ShimEntry(int16_t selector, void* block, intptr_t* data, int16_t* result) {
             g_shim.hostAdvance = fr->advanceState;
             fr->advanceState = &ShimAdvanceState;
         }
-        if (selector == kSelectorContinue) ReportBand();
+        if (selector == kSelectorContinue) ReportBand(0.0);
     }
     g_shim.entry(selector, block, data, result);
 }
@@ -91,8 +96,30 @@ std::string ResultText(int16_t err) {
     }
 }
 
-size_t FieldBytes(FieldKind kind) {
-    return kind == FieldKind::Byte ? 1 : 4;
+// Every carried field, typed as the module's scripting reader takes it: AutoUpdate as a
+// boolean, reals as unit floats, the rest as 32-bit integers.
+hostemu::Descriptor ActionFor(const EffectParameters& p) {
+    hostemu::Descriptor d;
+    for (const ParameterField& f : kParameterFields) {
+        hostemu::DescriptorItem item;
+        item.key = f.key;
+        switch (f.kind) {
+            case FieldKind::ByteInInt32:
+                item.type = kTypeBoolean;
+                item.boolean = (GetFieldInteger(p, f) & 0xFF) != 0;
+                break;
+            case FieldKind::Real:
+                item.type = kTypeUnitFloat;
+                item.unit = FourCC('#', 'R', 'l', 't');
+                item.real = GetFieldReal(p, f);
+                break;
+            default:
+                item.type = kTypeInteger;
+                item.integer = int32_t(uint32_t(GetFieldInteger(p, f)));
+        }
+        d.push_back(item);
+    }
+    return d;
 }
 
 }  // namespace
@@ -137,6 +164,8 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
         options.maxSpace = int32_t(std::min<int64_t>(request.host.maxSpace, INT32_MAX));
     options.advanceState = !request.host.hostDrivenBands;
     options.handleProcs = !request.host.noHandleProcs;
+    options.descriptors = true;
+    options.playInfo = kPlaySilent;
 
     g_shim = Shim{};
     g_shim.entry = module.Entry();
@@ -148,22 +177,12 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
     if (!request.selection.empty()) host.SetSelection(request.selection);
     host.RunFilterRecordOnly();
 
-    // The parameters selector makes the module create its record; the values then go in as a
-    // replayed action's would, and the run itself skips the dialog.
-    int16_t err = host.Call(kSelectorParameters);
-    Handle handle = host.ParametersHandle();
-    if (err == kNoErr && !handle) err = kMemFullErr;
-    if (err == kNoErr) {
-        auto* record = *reinterpret_cast<EffectParameters**>(handle);
-        for (const ParameterField& f : kParameterFields)
-            std::memcpy(reinterpret_cast<char*>(record) + f.offset,
-                        reinterpret_cast<const char*>(&request.parameters) + f.offset,
-                        FieldBytes(f.kind));
-        record->ShowDialog = 0;
-        record->NeedsRegeneration = 1;
-        Report(0.0);
-        err = host.RunFilter(true);
-    }
+    // The parameters reach the module as a recorded action replayed without its dialog.
+    host.SetDescriptor(ActionFor(request.parameters));
+    Report(0.0);
+    int16_t err = host.RunFilter();
+    if (request.used && host.ParametersHandle())
+        *request.used = **reinterpret_cast<EffectParameters**>(host.ParametersHandle());
     image = host.GetImage();
     if (err == kNoErr) Report(1.0);
     g_shim = Shim{};

@@ -2,9 +2,8 @@
 // builds the filter record around the picture, the module's entry is called through the
 // selector sequence, and the result replaces the document only when the run succeeds.
 //
-// The parameters reach the module as a host gives them to a replayed action: the record is
-// created by the parameters selector, filled with the caller's values, and the run goes on
-// without the dialog.
+// The parameters reach the module as a host gives them to a replayed action: a scripting
+// descriptor with every field, played with the dialog off.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +45,8 @@ struct RunRequest {
     std::vector<uint8_t> selection;  // empty: the whole picture; else 1 = selected
     // Called with the fraction done (0..1) while the filter runs.
     std::function<void(double)> progress;
+    // Receives the module's parameter record as the run left it (may be null).
+    EffectParameters* used = nullptr;
 };
 
 // Filters `image` in place. On failure the image is left as it was and `error` says why.
