@@ -40,4 +40,8 @@ struct BorderLine {
     }
 };
 
+// Lines in tracing order. A deque: lines never move once traced (a deque of points cannot be
+// moved without the risk of an exception, so a growing vector would copy every line).
+using BorderLineList = std::deque<BorderLine>;
+
 }  // namespace fw

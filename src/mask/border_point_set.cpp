@@ -137,7 +137,7 @@ void BorderPointSet::GrowFor(size_t entries) {
 void BorderPointSet::Clear(size_t expected) {
     size_t wanted = kMinSlots;
     while (expected * 10 > wanted * 7) wanted *= 2;
-    if (slots_.size() > 4 * wanted) {
+    if (slots_.size() > 16 * wanted && slots_.size() > 16384) {
         // A small line after a long one: a compact table keeps its lookups in cache.
         std::vector<Slot>().swap(slots_);
         std::vector<uint32_t>().swap(used_);

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <vector>
 
 namespace fw {
@@ -39,18 +39,29 @@ inline bool SameBorderPosition(const BorderPoint& p, float x, float y, float z) 
     return near(p.x, x) && near(p.y, y) && near(p.z, z);
 }
 
-// Owns every BorderPoint of one trace; addresses stay valid until Clear.
+// Owns every BorderPoint of one trace; addresses stay valid until Clear. Points come in
+// blocks, so millions of them cost a few hundred allocations.
 class BorderPointPool {
   public:
     BorderPoint* New(float x, float y, float z = kBorderPointZ) {
-        points_.push_back(BorderPoint{x, y, z, 0});
-        return &points_.back();
+        if (used_ == kBlock || blocks_.empty()) {
+            blocks_.emplace_back(new BorderPoint[kBlock]);
+            used_ = 0;
+        }
+        BorderPoint* p = &blocks_.back()[used_++];
+        *p = BorderPoint{x, y, z, 0};
+        return p;
     }
-    size_t Size() const { return points_.size(); }
-    void Clear() { std::deque<BorderPoint>().swap(points_); }
+    size_t Size() const { return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlock + used_; }
+    void Clear() {
+        std::vector<std::unique_ptr<BorderPoint[]>>().swap(blocks_);
+        used_ = 0;
+    }
 
   private:
-    std::deque<BorderPoint> points_;
+    static constexpr size_t kBlock = 16384;
+    std::vector<std::unique_ptr<BorderPoint[]>> blocks_;
+    size_t used_ = 0;
 };
 
 // Finds points by position (equal within 0.01 in x, y and z); new points come from a pool.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <utility>
 #include <vector>
 
@@ -33,35 +32,52 @@ void ClearSmoothingFlags(PointList& pts, bool closed) {
     for (size_t i = begin; i < end; ++i) pts[i]->flags &= ~kSmoothingFlags;
 }
 
-// A list rewritten front to back: `done` has the points the pass has moved past, `ahead`
-// the rest. Passes only insert next to the cursor, which is cheap at a deque's front.
-struct Rewrite {
-    PointList done;
-    std::deque<BorderPoint*> ahead;
+// A list rewritten front to back: `out` has the points the pass has moved past; the cursor
+// looks a few points ahead, where the passes insert, through a small window over the input.
+class Rewrite {
+  public:
+    explicit Rewrite(const PointList& in) : in_(in) { out_.reserve(in.size() + in.size() / 2); }
 
-    explicit Rewrite(PointList& pts) : ahead(pts.begin(), pts.end()) {
-        done.reserve(pts.size() + pts.size() / 2);
+    // The point `k` places ahead of the cursor, or null past the end.
+    BorderPoint* Ahead(size_t k) {
+        while (count_ <= k && next_ < in_.size()) window_[count_++] = in_[next_++];
+        return k < count_ ? window_[k] : nullptr;
     }
+    // Inserts p `k` places ahead (k <= the points already looked at).
+    void Insert(size_t k, BorderPoint* p) {
+        for (size_t i = count_; i > k; --i) window_[i] = window_[i - 1];
+        window_[k] = p;
+        ++count_;
+    }
+    bool Done() { return Ahead(0) == nullptr; }
     void Advance() {
-        done.push_back(ahead.front());
-        ahead.pop_front();
+        out_.push_back(window_[0]);
+        for (size_t i = 1; i < count_; ++i) window_[i - 1] = window_[i];
+        --count_;
     }
     PointList Finish() {
-        done.insert(done.end(), ahead.begin(), ahead.end());
-        ahead.clear();
-        return std::move(done);
+        out_.insert(out_.end(), window_, window_ + count_);
+        out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(next_), in_.end());
+        return std::move(out_);
     }
+
+  private:
+    const PointList& in_;
+    size_t next_ = 0;
+    PointList out_;
+    BorderPoint* window_[8];  // passes look at most 4 ahead and insert 1 at a time
+    size_t count_ = 0;
 };
 
 // Anchors where the outline turns after a run longer than one step, so that corner cutting
 // and simplification keep real corners sharp while they flatten one-pixel jaggies.
 void MarkCorners(PointList& pts, size_t first, BorderPointSet& set) {
     Rewrite w(pts);
-    for (size_t i = 0; i < first && !w.ahead.empty(); ++i) w.Advance();
-    while (w.ahead.size() >= 3) {
-        BorderPoint* p0 = w.ahead[0];
-        BorderPoint* p1 = w.ahead[1];
-        BorderPoint* p2 = w.ahead[2];
+    for (size_t i = 0; i < first && !w.Done(); ++i) w.Advance();
+    while (w.Ahead(2)) {
+        BorderPoint* p0 = w.Ahead(0);
+        BorderPoint* p1 = w.Ahead(1);
+        BorderPoint* p2 = w.Ahead(2);
         const float d1x = p1->x - p0->x, d1y = p1->y - p0->y;
         const float d2x = p2->x - p1->x, d2y = p2->y - p1->y;
         const float ax1 = std::fabs(d1x), ay1 = std::fabs(d1y);
@@ -72,11 +88,11 @@ void MarkCorners(PointList& pts, size_t first, BorderPointSet& set) {
         } else if ((ax2 == 2 && ay1 > 2) || (ay2 == 2 && ax1 > 2)) {
             BorderPoint* a = set.Intern(p1->x - 0.5f * Sign(d1x), p1->y - 0.5f * Sign(d1y));
             a->flags |= kBorderAnchor;
-            w.ahead.insert(w.ahead.begin() + 1, a);
+            w.Insert(1, a);
         } else if ((ay1 == 2 && ax2 > 2) || (ax1 == 2 && ay2 > 2)) {
             BorderPoint* a = set.Intern(p1->x + 0.5f * Sign(d2x), p1->y + 0.5f * Sign(d2y));
             a->flags |= kBorderAnchor;
-            w.ahead.insert(w.ahead.begin() + 2, a);
+            w.Insert(2, a);
         }
         w.Advance();
     }
@@ -87,14 +103,13 @@ void MarkCorners(PointList& pts, size_t first, BorderPointSet& set) {
 // and shields it from corner cutting.
 void MarkSteps(PointList& pts, BorderPointSet& set) {
     Rewrite w(pts);
-    while (!w.ahead.empty()) {
-        BorderPoint* p0 = w.ahead[0];
+    while (BorderPoint* p0 = w.Ahead(0)) {
         if (!KeepsCorner(p0)) {
-            const size_t j = (w.ahead.size() > 1 && KeepsCorner(w.ahead[1])) ? 2 : 1;
-            if (j + 2 >= w.ahead.size()) break;
-            BorderPoint* p1 = w.ahead[j];
-            BorderPoint* p2 = w.ahead[j + 1];
-            BorderPoint* p3 = w.ahead[j + 2];
+            const size_t j = (w.Ahead(1) && KeepsCorner(w.Ahead(1))) ? 2 : 1;
+            if (!w.Ahead(j + 2)) break;
+            BorderPoint* p1 = w.Ahead(j);
+            BorderPoint* p2 = w.Ahead(j + 1);
+            BorderPoint* p3 = w.Ahead(j + 2);
             if (!(IsAnchor(p1) && IsAnchor(p2))) {
                 const float e1x = p1->x - p0->x, e1y = p1->y - p0->y;
                 const float bx = p2->x - p1->x, by = p2->y - p1->y;
@@ -103,7 +118,7 @@ void MarkSteps(PointList& pts, BorderPointSet& set) {
                     BorderPoint* s = std::fabs(bx) > 0 ? set.Intern(p1->x + bx / 2, p1->y)
                                                        : set.Intern(p1->x, p1->y + by / 2);
                     s->flags |= kBorderAnchor | kBorderKeepCorner;
-                    w.ahead.insert(w.ahead.begin() + static_cast<ptrdiff_t>(j) + 1, s);
+                    w.Insert(j + 1, s);
                 }
             }
         }
@@ -171,18 +186,6 @@ void CutCorners(PointList& pts, BorderPointSet& set) {
     pts = std::move(out);
 }
 
-// Distance of p from the line through a and b; 0 when a and b (nearly) coincide. Double
-// precision keeps the products of these dyadic coordinates exact, so ties stay ties.
-double LineDistance(const BorderPoint* p, const BorderPoint* a, const BorderPoint* b) {
-    const double dx = static_cast<double>(b->x) - a->x;
-    const double dy = static_cast<double>(b->y) - a->y;
-    const double length = std::sqrt(dx * dx + dy * dy);
-    if (length < kBorderPointEpsilon) return 0.0;
-    const double cross =
-        (static_cast<double>(p->x) - a->x) * dy - (static_cast<double>(p->y) - a->y) * dx;
-    return std::fabs(cross) / length;
-}
-
 // Douglas-Peucker between consecutive anchors: marks the points that must stay.
 void Simplify(PointList& pts, double tolerance) {
     const size_t n = pts.size();
@@ -198,15 +201,24 @@ void Simplify(PointList& pts, double tolerance) {
             const auto [i, j] = stack.back();
             stack.pop_back();
             if (j - i < 2) continue;
+            // Distances from the line through A and B share the divisor |AB|, so the largest
+            // |cross product| marks the farthest point (the first one on ties). Double
+            // precision keeps the products of these dyadic coordinates exact.
+            const double ax = pts[i]->x, ay = pts[i]->y;
+            const double dx = static_cast<double>(pts[j]->x) - ax;
+            const double dy = static_cast<double>(pts[j]->y) - ay;
+            const double length = std::sqrt(dx * dx + dy * dy);
             size_t best = i + 1;
-            double bestDistance = -1.0;
+            double bestCross = -1.0;
             for (size_t k = i + 1; k < j; ++k) {
-                const double d = LineDistance(pts[k], pts[i], pts[j]);
-                if (d > bestDistance) {
-                    bestDistance = d;
+                const double cross = std::fabs((pts[k]->x - ax) * dy - (pts[k]->y - ay) * dx);
+                if (cross > bestCross) {
+                    bestCross = cross;
                     best = k;
                 }
             }
+            // Ends less than 0.01 apart give every point distance 0.
+            const double bestDistance = length < kBorderPointEpsilon ? 0.0 : bestCross / length;
             if (bestDistance > 0.0 && bestDistance >= tolerance) {
                 pts[best]->flags |= kBorderAnchor;
                 stack.emplace_back(best, j);

@@ -74,7 +74,9 @@ int BitCount(uint32_t v) {
 }
 
 void ClearEdge(ByteRaster& border, int32_t r, int32_t c, uint8_t bit) {
-    border.Set(r, c, static_cast<uint8_t>(border.Get(r, c) & ~bit));
+    if (static_cast<uint32_t>(r) < static_cast<uint32_t>(border.Rows()) &&
+        static_cast<uint32_t>(c) < static_cast<uint32_t>(border.Columns()))
+        if (uint8_t* row = border.MutableRow(r)) row[c] &= static_cast<uint8_t>(~bit);
 }
 
 const char kLoadError[] = "Error! CMeshBuilder::LoadMask: Cannot load input mask!";
@@ -90,7 +92,7 @@ CMeshBuilder::~CMeshBuilder() = default;
 
 void CMeshBuilder::Reset() {
     mask_.Release();
-    std::vector<BorderLine>().swap(lines_);
+    BorderLineList().swap(lines_);
     crossings_.Clear();
     linePoints_.Clear();
     pool_.Clear();
@@ -233,7 +235,7 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
     }
 }
 
-void CMeshBuilder::FindBorderLines(const ByteRaster& mask, std::vector<BorderLine>& lines) {
+void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines) {
     ByteRaster border(0);
     if (mask.Rows() < 1 || mask.Columns() < 1 || !BuildBorderCodes(mask, border))
         throw BorderTraceError(kRasterError);

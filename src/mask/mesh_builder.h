@@ -78,7 +78,7 @@ class CMeshBuilder {
 
     // Builds the border-code raster of `mask` and traces every border into `lines`, in
     // raster order of their start corners. Throws BorderTraceError.
-    void FindBorderLines(const ByteRaster& mask, std::vector<BorderLine>& lines);
+    void FindBorderLines(const ByteRaster& mask, BorderLineList& lines);
 
     // Traces one line from corner (row, column), forward (vertices appended) or backward
     // (vertices prepended), keeping pixels of `colour` on the right of travel; kNoColour on
@@ -93,14 +93,14 @@ class CMeshBuilder {
     static bool BuildBorderCodes(const ByteRaster& mask, ByteRaster& border);
 
     // The lines of the last BuildLines or FindBorderLines (LoadMask clears them).
-    const std::vector<BorderLine>& Lines() const { return lines_; }
+    const BorderLineList& Lines() const { return lines_; }
     size_t PointCount() const { return pool_.Size(); }
 
   private:
     void Reset();
 
     ByteRaster mask_{kNoColour};
-    std::vector<BorderLine> lines_;
+    BorderLineList lines_;
     // Every point of every line lives in pool_. The shared point set is kept as two indexes
     // that together answer every lookup the same way one set of all points would:
     // - Tracing only meets an earlier point at corners with four edges or a junction (where

@@ -85,15 +85,15 @@ std::vector<XY> Coordinates(const BorderLine& line) {
     return out;
 }
 
-std::vector<BorderLine> Trace(CMeshBuilder& builder, const Mask& m) {
+BorderLineList Trace(CMeshBuilder& builder, const Mask& m) {
     ByteRaster raster(kNoColour);
     EXPECT_TRUE(raster.Attach(m.bytes.data(), m.height, m.width, m.width));
-    std::vector<BorderLine> lines;
+    BorderLineList lines;
     builder.FindBorderLines(raster, lines);
     return lines;
 }
 
-const BorderLine* OnlyLineWithRight(const std::vector<BorderLine>& lines, uint8_t colour) {
+const BorderLine* OnlyLineWithRight(const BorderLineList& lines, uint8_t colour) {
     const BorderLine* found = nullptr;
     for (const BorderLine& l : lines) {
         if (l.rightColour != colour || l.leftColour == kNoColour) continue;
@@ -144,7 +144,7 @@ TEST(MeshBuilderTest, UniformMasksExportNothingButTraceTheImageEdge) {
         EXPECT_TRUE(e.segments.empty());
 
         CMeshBuilder builder;
-        std::vector<BorderLine> lines = Trace(builder, m);
+        BorderLineList lines = Trace(builder, m);
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_TRUE(lines[0].closed);
         EXPECT_EQ(lines[0].rightColour, value);
@@ -158,7 +158,7 @@ TEST(MeshBuilderTest, UniformMasksExportNothingButTraceTheImageEdge) {
 TEST(MeshBuilderTest, SinglePixelTracesFourCornersAndKeepsItsExtremes) {
     Mask m = FromRows({"...", ".#.", "..."});
     CMeshBuilder builder;
-    std::vector<BorderLine> lines = Trace(builder, m);
+    BorderLineList lines = Trace(builder, m);
     const BorderLine* pixel = OnlyLineWithRight(lines, 255);
     ASSERT_NE(pixel, nullptr);
     EXPECT_TRUE(pixel->closed);
@@ -191,7 +191,7 @@ TEST(MeshBuilderTest, CornersWithSeveralBordersStartOneLinePerUnusedEdge) {
 TEST(MeshBuilderTest, ChequerboardCornerIsPassedThroughNotTurnedBackAt) {
     Mask m = FromRows({"....", ".#..", "..#.", "...."});
     CMeshBuilder builder;
-    std::vector<BorderLine> lines = Trace(builder, m);
+    BorderLineList lines = Trace(builder, m);
     const BorderLine* both = OnlyLineWithRight(lines, 255);
     ASSERT_NE(both, nullptr);
     EXPECT_TRUE(both->closed);
@@ -234,7 +234,7 @@ TEST(MeshBuilderTest, SelectionAtTheImageEdgeSplitsAtJunctions) {
     Mask m = FromRows(
         {"..####....", "..####....", "..####....", "..........", "......####", "......####"});
     CMeshBuilder builder;
-    std::vector<BorderLine> lines = Trace(builder, m);
+    BorderLineList lines = Trace(builder, m);
     size_t inImage = 0;
     for (const BorderLine& l : lines)
         if (l.leftColour != kNoColour && l.rightColour != kNoColour) ++inImage;
@@ -422,7 +422,7 @@ struct EdgeGrid {
 // on its right; lines stop only at junctions or where they started.
 void CheckTracing(const Mask& m) {
     CMeshBuilder builder;
-    std::vector<BorderLine> lines = Trace(builder, m);
+    BorderLineList lines = Trace(builder, m);
     ByteRaster raster(kNoColour), codes(0);
     ASSERT_TRUE(raster.Attach(m.bytes.data(), m.height, m.width, m.width));
     ASSERT_TRUE(CMeshBuilder::BuildBorderCodes(raster, codes));
@@ -545,7 +545,7 @@ TEST(MeshBuilderPropertyTest, SplitIndexesMatchOneSharedPointSet) {
             builder.BuildLines(m.width, m.height, m.width, m.bytes.data(), tolerance, window));
 
         CMeshBuilder tracer;
-        std::vector<BorderLine> lines = Trace(tracer, m);
+        BorderLineList lines = Trace(tracer, m);
         BorderPointPool pool;
         BorderPointSet all(pool);
         for (BorderLine& line : lines)
