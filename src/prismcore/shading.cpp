@@ -66,24 +66,36 @@ float BumpMap::At(int x, int y) const {
     return heights[static_cast<size_t>(y) * width + x];
 }
 
+void BumpMap::Prepare() {
+    // The central difference of the bilinear height surface is the bilinear interpolation
+    // of the texels' central differences: precomputed once, four reads per sample remain.
+    gradU.resize(heights.size());
+    gradV.resize(heights.size());
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            size_t i = static_cast<size_t>(y) * width + x;
+            gradU[i] = (At(x + 1, y) - At(x - 1, y)) * 0.5f;
+            gradV[i] = (At(x, y + 1) - At(x, y - 1)) * 0.5f;
+        }
+    }
+}
+
 void BumpMap::Gradient(float u, float v, float& du, float& dv) const {
-    // Texel centres at (i + 0.5) / size; the height between them is bilinear.
+    // Texel centres at (i + 0.5) / size; clamped at the border.
     float s = std::clamp(Finite(u, 0.5f), 0.0f, 1.0f) * width - 0.5f;
     float t = std::clamp(Finite(v, 0.5f), 0.0f, 1.0f) * height - 0.5f;
     int is = static_cast<int>(std::floor(s)), it = static_cast<int>(std::floor(t));
     float fs = s - is, ft = t - it;
-    auto h = [&](int x, int y) { return At(x, y); };
-    // Central differences of the bilinear surface: one texel apart on each side.
-    float left = (h(is - 1, it) * (1 - ft) + h(is - 1, it + 1) * ft) * (1 - fs) +
-                 (h(is, it) * (1 - ft) + h(is, it + 1) * ft) * fs;
-    float right = (h(is + 1, it) * (1 - ft) + h(is + 1, it + 1) * ft) * (1 - fs) +
-                  (h(is + 2, it) * (1 - ft) + h(is + 2, it + 1) * ft) * fs;
-    float up = (h(is, it - 1) * (1 - fs) + h(is + 1, it - 1) * fs) * (1 - ft) +
-               (h(is, it) * (1 - fs) + h(is + 1, it) * fs) * ft;
-    float down = (h(is, it + 1) * (1 - fs) + h(is + 1, it + 1) * fs) * (1 - ft) +
-                 (h(is, it + 2) * (1 - fs) + h(is + 1, it + 2) * fs) * ft;
-    du = (right - left) * 0.5f;
-    dv = (down - up) * 0.5f;
+    int x0 = std::clamp(is, 0, width - 1), x1 = std::clamp(is + 1, 0, width - 1);
+    int y0 = std::clamp(it, 0, height - 1), y1 = std::clamp(it + 1, 0, height - 1);
+    size_t a = static_cast<size_t>(y0) * width, b = static_cast<size_t>(y1) * width;
+    auto lerp = [&](const std::vector<float>& g) {
+        float top = g[a + x0] + (g[a + x1] - g[a + x0]) * fs;
+        float bottom = g[b + x0] + (g[b + x1] - g[b + x0]) * fs;
+        return top + (bottom - top) * ft;
+    };
+    du = lerp(gradU);
+    dv = lerp(gradV);
 }
 
 BumpMap DecodeBumpTexture(const __Texture& texture) {
@@ -118,6 +130,7 @@ BumpMap DecodeBumpTexture(const __Texture& texture) {
             map.heights[static_cast<size_t>(y) * w + x] = value * (1.0f / 255.0f);
         }
     }
+    map.Prepare();
     return map;
 }
 
@@ -160,6 +173,10 @@ ShadingModel MakeShadingModel(const material3ds* material, const __Texture* text
         m.specular = FiniteColor(material->specular, {});
         m.specularExponent = SpecularExponent(material->shininess);
         m.specularStrength = std::max(0.0f, Finite(material->shinStrength, 0.0f)) / 10.0f;
+        // Highlights weaker than a quarter of an 8-bit step are not worth a pow().
+        m.specularCutoff = m.specularStrength > 0 ? std::pow(1.0f / (1024.0f * m.specularStrength),
+                                                             1.0f / m.specularExponent)
+                                                  : 2.0f;
         m.selfIllum = std::max(0.0f, Finite(material->selfIllum, 0.0f));
         m.opacity = 1.0f - std::clamp(std::fabs(Finite(material->transparency, 0.0f)), 0.0f, 1.0f);
         float amount = Finite(material->maps[PRISMCORE_BUMP_SLOT].amount, 0.0f);
@@ -256,8 +273,9 @@ LightSum Illuminate(const ShadingModel& model, Vec3 n, Vec3 position, bool specu
         if (!specular) continue;
         // Blinn-Phong with the orthographic view direction (0, 0, 1).
         float ndh = Dot(n, Normalize(l + Vec3{0, 0, 1}));
-        if (ndh > 0)
+        if (ndh > model.specularCutoff) {
             sum.specular = sum.specular + light.color * std::pow(ndh, model.specularExponent);
+        }
     }
     return sum;
 }

@@ -73,9 +73,13 @@ class Picture {
 struct BumpMap {
     int width = 0, height = 0;
     std::vector<float> heights;
+    std::vector<float> gradU, gradV;  // central differences at the texels
     bool empty() const { return heights.empty(); }
     float At(int x, int y) const;  // clamped
-    // Height gradient per texel along u and v at texture coordinates u, v (0..1).
+    // Fills gradU and gradV from heights.
+    void Prepare();
+    // Height gradient per texel along u and v at texture coordinates u, v (0..1): the
+    // central difference of the bilinear height surface.
     void Gradient(float u, float v, float& du, float& dv) const;
 };
 // Recovers the one sample per 3-byte cell from the texels the scene assembly hands over
@@ -94,6 +98,7 @@ struct ShadingModel {
     Vec3 ambient{0.75f, 0.75f, 0.75f}, diffuse{0.75f, 0.75f, 0.75f}, specular{1, 1, 1};
     float specularExponent = 28;
     float specularStrength = 1;
+    float specularCutoff = 0;  // N.H below this adds no visible highlight
     float selfIllum = 0.1f;
     float opacity = 1;
     std::vector<Light> lights;

@@ -61,6 +61,7 @@ TEST(BumpTexture, GradientFollowsTheHeights) {
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 40; ++x) ramp.heights.push_back(x / 39.0f);
     }
+    ramp.Prepare();
     float du, dv;
     ramp.Gradient(0.5f, 0.3f, du, dv);
     EXPECT_NEAR(du, 1 / 39.0f, 1e-5);
