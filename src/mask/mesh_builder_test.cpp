@@ -543,6 +543,8 @@ TEST(MeshBuilderPropertyTest, SplitIndexesMatchOneSharedPointSet) {
         CMeshBuilder builder;
         ASSERT_TRUE(
             builder.BuildLines(m.width, m.height, m.width, m.bytes.data(), tolerance, window));
+        for (const BorderLine& line : builder.Lines())
+            if (line.closed) ASSERT_EQ(line.points.front(), line.points.back()) << "mask " << i;
 
         CMeshBuilder tracer;
         BorderLineList lines = Trace(tracer, m);
