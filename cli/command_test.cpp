@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 #include "cli/image_io.h"
+#include "prismcore/prismcore.h"
 
 namespace fw::cli {
 namespace {
@@ -35,8 +37,8 @@ class CommandTest : public ::testing::Test {
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     // Arguments are single-quoted for the shell; none of ours contains a quote.
-    Result Run(const std::vector<std::string>& args) const {
-        std::string cmd = std::string("'") + FW_CLI_PROGRAM + "'";
+    Result Run(const std::vector<std::string>& args, const std::string& env = "") const {
+        std::string cmd = env + " '" + FW_CLI_PROGRAM + "'";
         for (const std::string& a : args) cmd += " '" + a + "'";
         cmd += " >'" + Path("stdout.txt") + "' 2>'" + Path("stderr.txt") + "'";
         Result r;
@@ -175,6 +177,11 @@ TEST_F(CommandTest, FailuresSayWhyExitNonZeroAndWriteNothing) {
         {{"apply", in, "-o", out, "--plugin", Path("text.png")}, "cannot load"},
         {Args({"apply", in, "-o", out, "--save-preset", Path("no/dir/p.fwv")}), "cannot write"},
         {{"preset", "show", Path("bad.fwv")}, "not a preset"},
+        {{"pattern", "--size", "12x", "-o", Path("p.json")}, "--size 12x"},
+        {{"pattern", "--size", "12x9", "-o", Path("p.txt")}, "use .svg, .obj or .json"},
+        {{"pattern", "-o", Path("p.json")}, "--size WxH is needed"},
+        {{"pattern", "-o", Path("p.svg"), "--selection", Path("mask_empty.png")},
+         "selects nothing"},
         {{"preset", "write", "-o", Path("p.fwv"), "--set", "Width=wide"}, "Width=wide"},
     };
     for (const Case& c : cases) {
@@ -269,6 +276,120 @@ TEST_F(CommandTest, GalleryShowsEveryEffectWithItsParameters) {
     EXPECT_NE(page.find("src=\"floral-3.png\""), std::string::npos);
     EXPECT_NE(page.find("<td>Completance</td><td>50</td>"), std::string::npos);
     EXPECT_EQ(std::distance(fs::directory_iterator(Path("g")), fs::directory_iterator()), 11);
+}
+
+struct RendererInput {
+    std::vector<__Point3ds> points;
+    std::vector<__Triangle3ds> triangles;
+};
+
+// The calls recorded by the preloaded capture library.
+std::vector<RendererInput> ReadCapture(const std::string& path) {
+    std::vector<RendererInput> calls;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return calls;
+    int32_t head[6];
+    while (std::fread(head, sizeof head, 1, f) == 1) {
+        RendererInput in;
+        in.points.resize(size_t(std::max(0, head[4])));
+        in.triangles.resize(size_t(std::max(0, head[5])));
+        if (std::fread(in.points.data(), sizeof(__Point3ds), in.points.size(), f) !=
+                in.points.size() ||
+            std::fread(in.triangles.data(), sizeof(__Triangle3ds), in.triangles.size(), f) !=
+                in.triangles.size())
+            break;
+        calls.push_back(std::move(in));
+    }
+    std::fclose(f);
+    return calls;
+}
+
+// The numbers of one JSON array, read back as floats (9 digits give the float exactly).
+std::vector<float> NumbersBetween(const std::string& text, size_t from, size_t to) {
+    std::vector<float> out;
+    const char* p = text.c_str() + from;
+    const char* end = text.c_str() + to;
+    while (p < end) {
+        if (*p == '-' || (*p >= '0' && *p <= '9')) {
+            char* next = nullptr;
+            out.push_back(std::strtof(p, &next));
+            p = next;
+        } else {
+            ++p;
+        }
+    }
+    return out;
+}
+
+TEST_F(CommandTest, PatternJsonIsWhatTheRendererReceives) {
+    Write("in.png", Scene(120, 80, 3, 8, 6));
+    Picture mask(120, 80, 1, 8);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x)
+            if ((x - 70) * (x - 70) / 1600.0 + (y - 35) * (y - 35) / 625.0 < 1)
+                mask.At(x, y, 0) = 255;
+    Write("mask.png", mask);
+    const std::string env = "LD_PRELOAD='" + std::string(FW_CLI_RASTER_CAPTURE) +
+                            "' FW_RASTER_CAPTURE='" + Path("capture.bin") +
+                            "' ASAN_OPTIONS=verify_asan_link_order=0";
+    const std::vector<std::vector<std::string>> cases = {
+        {"--effect", "Floral 2", "--seed", "5"},
+        {"--effect", "Single 3", "--center", "200,-300"},
+        {"--effect", "Geometric 3", "--mask-kind", "By selection", "--selection", Path("mask.png")},
+    };
+    for (const auto& params : cases) {
+        SCOPED_TRACE(params[1]);
+        fs::remove(Path("capture.bin"));
+        std::vector<std::string> apply = {"apply",   Path("in.png"), "-o",         Path("out.png"),
+                                          "--quiet", "--plugin",     FW_CLI_MODULE};
+        apply.insert(apply.end(), params.begin(), params.end());
+        Result r = Run(apply, env);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::vector<RendererInput> calls = ReadCapture(Path("capture.bin"));
+        ASSERT_EQ(calls.size(), 1u) << "one band, one renderer call";
+        const RendererInput& got = calls[0];
+        ASSERT_GT(got.triangles.size(), 0u);
+
+        std::vector<std::string> pattern = {"pattern", "-o", Path("p.json"), "--quiet"};
+        if (params.back() != Path("mask.png")) pattern.insert(pattern.end(), {"--size", "120x80"});
+        pattern.insert(pattern.end(), params.begin(), params.end());
+        r = Run(pattern);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string json = Slurp(Path("p.json"));
+        const size_t tri = json.find("\"triangles\": [");
+        const size_t pts = json.rfind("\"points\": [", tri);
+        ASSERT_NE(tri, std::string::npos);
+        ASSERT_NE(pts, std::string::npos);
+        const std::vector<float> points = NumbersBetween(json, pts + 11, tri);
+        const std::vector<float> triangles = NumbersBetween(json, tri + 14, json.size());
+        ASSERT_EQ(points.size(), got.points.size() * 6);
+        ASSERT_EQ(triangles.size(), got.triangles.size() * 3);
+        size_t differing = 0;
+        for (size_t i = 0; i < got.points.size(); ++i) {
+            const __Point3ds& p = got.points[i];
+            const float want[6] = {p.x, p.y, p.z, p.nx, p.ny, p.nz};
+            for (int k = 0; k < 6; ++k)
+                differing += std::memcmp(&want[k], &points[i * 6 + k], 4) != 0;
+        }
+        for (size_t i = 0; i < got.triangles.size(); ++i)
+            for (int k = 0; k < 3; ++k)
+                differing += float(got.triangles[i].index[k]) != triangles[i * 3 + k];
+        EXPECT_EQ(differing, 0u);
+
+        // The same triangles as polygons and as a mesh.
+        pattern[2] = Path("p.svg");
+        ASSERT_EQ(Run(pattern).code, 0);
+        pattern[2] = Path("p.obj");
+        ASSERT_EQ(Run(pattern).code, 0);
+        const std::string svg = Slurp(Path("p.svg")), obj = Slurp(Path("p.obj"));
+        size_t polygons = 0, faces = 0, normals = 0;
+        for (size_t at = 0; (at = svg.find("<polygon ", at)) != std::string::npos; ++at) ++polygons;
+        for (size_t at = 0; (at = obj.find("\nf ", at)) != std::string::npos; ++at) ++faces;
+        for (size_t at = 0; (at = obj.find("\nvn ", at)) != std::string::npos; ++at) ++normals;
+        EXPECT_EQ(polygons, got.triangles.size());
+        EXPECT_EQ(faces, got.triangles.size());
+        EXPECT_EQ(normals, got.points.size());
+    }
 }
 
 }  // namespace
