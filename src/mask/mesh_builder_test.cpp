@@ -543,8 +543,10 @@ TEST(MeshBuilderPropertyTest, SplitIndexesMatchOneSharedPointSet) {
         CMeshBuilder builder;
         ASSERT_TRUE(
             builder.BuildLines(m.width, m.height, m.width, m.bytes.data(), tolerance, window));
-        for (const BorderLine& line : builder.Lines())
-            if (line.closed) ASSERT_EQ(line.points.front(), line.points.back()) << "mask " << i;
+        for (const BorderLine& line : builder.Lines()) {
+            if (!line.closed) continue;
+            ASSERT_EQ(line.points.front(), line.points.back()) << "mask " << i;
+        }
 
         CMeshBuilder tracer;
         BorderLineList lines = Trace(tracer, m);
