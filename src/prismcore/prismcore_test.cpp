@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <set>
 
 #include "prismcore/synthetic_frost.h"
 
@@ -146,6 +147,27 @@ TEST(Geometry, SharedEdgesBlendEachPixelExactlyOnceWithAntiAliasing) {
             for (int x = 12; x < 50; ++x) {
                 ASSERT_EQ(d.At(x, y)[0], 128) << x << "," << y << " quality " << int(quality);
             }
+        }
+    }
+}
+
+TEST(Geometry, FinalQualityGivesSixteenCoverageLevelsPreviewQualityNone) {
+    // A white triangle on black whose long edge is nearly vertical: along the edge the
+    // coverage passes through every level.
+    Scene s;
+    s.AddTriangle(8.2f, -1, 8.2f + 3.1f, 65, -20, 65, 0, 0);
+    Records r = PlainRecords();
+    for (uint8_t quality : {0, 1}) {
+        Canvas c(32, 64, 0, 0, 0, 255);
+        Draw(c, s, r, 6, quality);
+        std::set<int> levels;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 32; ++x) levels.insert(c.At(x, y)[0]);
+        }
+        if (quality == 0) {
+            EXPECT_EQ(levels, (std::set<int>{0, 255}));
+        } else {
+            EXPECT_GE(levels.size(), 16u) << "coverage levels including 0 and full";
         }
     }
 }
