@@ -189,6 +189,12 @@ void CutCorners(PointList& pts, BorderPointSet& set) {
 // Douglas-Peucker between consecutive anchors: marks the points that must stay.
 void Simplify(PointList& pts, double tolerance) {
     const size_t n = pts.size();
+    // The scans below revisit points many times: read the coordinates once.
+    std::vector<double> xs(n), ys(n);
+    for (size_t k = 0; k < n; ++k) {
+        xs[k] = pts[k]->x;
+        ys[k] = pts[k]->y;
+    }
     size_t a = 0;
     while (a < n && !IsAnchor(pts[a])) ++a;
     std::vector<std::pair<size_t, size_t>> stack;
@@ -204,14 +210,13 @@ void Simplify(PointList& pts, double tolerance) {
             // Distances from the line through A and B share the divisor |AB|, so the largest
             // |cross product| marks the farthest point (the first one on ties). Double
             // precision keeps the products of these dyadic coordinates exact.
-            const double ax = pts[i]->x, ay = pts[i]->y;
-            const double dx = static_cast<double>(pts[j]->x) - ax;
-            const double dy = static_cast<double>(pts[j]->y) - ay;
+            const double ax = xs[i], ay = ys[i];
+            const double dx = xs[j] - ax, dy = ys[j] - ay;
             const double length = std::sqrt(dx * dx + dy * dy);
             size_t best = i + 1;
             double bestCross = -1.0;
             for (size_t k = i + 1; k < j; ++k) {
-                const double cross = std::fabs((pts[k]->x - ax) * dy - (pts[k]->y - ay) * dx);
+                const double cross = std::fabs((xs[k] - ax) * dy - (ys[k] - ay) * dx);
                 if (cross > bestCross) {
                     bestCross = cross;
                     best = k;
