@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -85,6 +86,21 @@ void ShimEntry(int16_t selector, void* block, intptr_t* data, int16_t* result) {
     g_shim.entry(selector, block, data, result);
 }
 
+// Never destroyed: the hosts outlive every static destructor, as they would in an editor.
+std::vector<std::unique_ptr<hostemu::EmulatedHost>>& KeptHosts() {
+    static auto* hosts = new std::vector<std::unique_ptr<hostemu::EmulatedHost>>();
+    return *hosts;
+}
+
+void CopyCarriedFields(const EffectParameters& from, EffectParameters& to) {
+    for (const ParameterField& f : kParameterFields)
+        std::memcpy(reinterpret_cast<char*>(&to) + f.offset,
+                    reinterpret_cast<const char*>(&from) + f.offset,
+                    f.kind == FieldKind::Byte ? 1 : 4);
+    to.ShowDialog = 0;
+    to.NeedsRegeneration = 1;
+}
+
 std::string ResultText(int16_t err) {
     switch (err) {
         case kUserCanceledErr:
@@ -164,28 +180,49 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
         options.maxSpace = int32_t(std::min<int64_t>(request.host.maxSpace, INT32_MAX));
     options.advanceState = !request.host.hostDrivenBands;
     options.handleProcs = !request.host.noHandleProcs;
-    options.descriptors = true;
+    // A host old enough to lack handle procedures has no scripting descriptors either (and
+    // the module could not give a descriptor handle back without them).
+    options.descriptors = !request.host.noHandleProcs;
     options.playInfo = kPlaySilent;
 
     g_shim = Shim{};
     g_shim.entry = module.Entry();
     g_shim.progress = &request.progress;
-    hostemu::EmulatedHost host(&ShimEntry, options);
+    auto kept = std::make_unique<hostemu::EmulatedHost>(&ShimEntry, options);
+    hostemu::EmulatedHost& host = *kept;
     // The host keeps its own copy of the document; ours goes until the run is over.
     host.SetImage(image);
     image = hostemu::Image();
     if (!request.selection.empty()) host.SetSelection(request.selection);
     host.RunFilterRecordOnly();
 
-    // The parameters reach the module as a recorded action replayed without its dialog.
-    host.SetDescriptor(ActionFor(request.parameters));
     Report(0.0);
-    int16_t err = host.RunFilter();
+    int16_t err = kNoErr;
+    if (options.descriptors) {
+        // The parameters reach the module as a recorded action replayed without its dialog.
+        host.SetDescriptor(ActionFor(request.parameters));
+        err = host.RunFilter();
+    } else {
+        // Without descriptors the values go into the record the parameters selector made,
+        // and the run goes on as a repeat, without the dialog.
+        err = host.Call(kSelectorParameters);
+        if (err == kNoErr && !host.ParametersHandle()) err = kMemFullErr;
+        if (err == kNoErr) {
+            CopyCarriedFields(request.parameters,
+                              **reinterpret_cast<EffectParameters**>(host.ParametersHandle()));
+            err = host.RunFilter(true);
+        }
+    }
     if (request.used && host.ParametersHandle())
         *request.used = **reinterpret_cast<EffectParameters**>(host.ParametersHandle());
     image = host.GetImage();
     if (err == kNoErr) Report(1.0);
     g_shim = Shim{};
+    // An editor keeps what a filter leaves with it (the parameter record, the data slot)
+    // for as long as it runs; without handle procedures only the module can free those
+    // blocks. So the host stays, without its document, until the program ends.
+    host.SetImage(hostemu::Image());
+    KeptHosts().push_back(std::move(kept));
     if (err != kNoErr) {
         error = ResultText(err);
         return false;

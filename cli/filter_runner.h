@@ -3,7 +3,8 @@
 // selector sequence, and the result replaces the document only when the run succeeds.
 //
 // The parameters reach the module as a host gives them to a replayed action: a scripting
-// descriptor with every field, played with the dialog off.
+// descriptor with every field, played with the dialog off. A host without handle procedures
+// has no descriptors: there the values go into the record the parameters selector creates.
 #pragma once
 
 #include <cstdint>
