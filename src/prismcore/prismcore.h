@@ -152,7 +152,8 @@ PRISMCORE_API void PRISMCORE_CALL __SetUseMultyRefract(uint8_t use);
 PRISMCORE_API void PRISMCORE_CALL __SetDubleSide(uint8_t doubleSide);
 
 /* Draws the scene into background (W x H pixels, rowLength components a row) over what it
- * holds, refracting source (same layout). Nothing but background is written. */
+ * holds, refracting source (same layout, a separate buffer). Nothing but background is
+ * written. */
 PRISMCORE_API void PRISMCORE_CALL __RasterScene(
     uint8_t* background, const uint8_t* source, int32_t width, int32_t height, int32_t rowLength,
     int32_t pointCount, int32_t triangleCount, const __Triangle3ds* triangles,

@@ -20,7 +20,9 @@
 
 // The emulated host, like a real one, keeps the plug-in's parameter handles (and with them
 // the pattern cache) between runs and never frees them; that is not a leak of the renderer.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
+extern "C" const char* __asan_default_options() {
+    return "detect_leaks=0";
+}
 
 namespace fw {
 namespace {
