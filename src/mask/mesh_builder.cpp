@@ -239,6 +239,7 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
     ByteRaster border(0);
     if (mask.Rows() < 1 || mask.Columns() < 1 || !BuildBorderCodes(mask, border))
         throw BorderTraceError(kRasterError);
+    crossings_.Clear();  // each trace meets only its own points
     const int32_t rows = border.Rows();
     const int32_t columns = border.Columns();
     for (int32_t r = 0; r < rows; ++r) {
