@@ -519,7 +519,7 @@ TEST(MeshBuilderPropertyTest, RandomTwoValuedMasksTraceEveryEdgeOnce) {
 TEST(MeshBuilderPropertyTest, RandomTwoValuedMasksNeverFailAndExportSoundPolylines) {
     std::mt19937 rng(77);
     const float tolerances[] = {0.3f, 0.5f, 1.0f, 1.0f, 2.5f, 10.0f};
-    for (int i = 0; i < 4000; ++i) {
+    for (int i = 0; i < 3000; ++i) {
         Mask m = RandomMask(rng, 16);
         const float tolerance = tolerances[rng() % 6];
         const int32_t window = 2 + int32_t(rng() % 29);
@@ -536,7 +536,7 @@ TEST(MeshBuilderPropertyTest, RandomTwoValuedMasksNeverFailAndExportSoundPolylin
 // of every point, as if all lines shared a single index, must give the same lines.
 TEST(MeshBuilderPropertyTest, SplitIndexesMatchOneSharedPointSet) {
     std::mt19937 rng(4242);
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 400; ++i) {
         Mask m = RandomMask(rng, 20);
         const float tolerance = (rng() % 2) ? 1.0f : 0.5f + float(rng() % 20) / 4;
         const int32_t window = 2 + int32_t(rng() % 29);
