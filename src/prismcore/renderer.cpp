@@ -27,7 +27,12 @@ struct Scratch {
 class TileRenderer {
   public:
     TileRenderer(const RenderJob& job, const SamplePattern& pattern)
-        : job_(job), model_(*job.model), pattern_(pattern) {}
+        : job_(job), model_(*job.model), pattern_(pattern) {
+        for (int s = 0; s < pattern.count; ++s) {
+            sumX_ += pattern.ox[s];
+            sumY_ += pattern.oy[s];
+        }
+    }
 
     void Render(const TileBins& bins, int tx, int ty, Scratch& scratch) const {
         const uint32_t* begin = bins.Begin(tx, ty);
@@ -103,7 +108,15 @@ class TileRenderer {
                 size_t base = vis.Index(px, py);
                 Entry entries[kMaxSamples];
                 int n = 0;
-                for (int s = 0; s < count; ++s) {
+                const uint32_t* ids = vis.id.data() + base;
+                uint32_t differ = 0;
+                for (int s = 1; s < count; ++s) differ |= ids[s] ^ ids[0];
+                if (differ == 0) {
+                    // One triangle or none over the whole pixel: the usual case.
+                    if (ids[0] == kNoTriangle) continue;
+                    entries[n++] = {ids[0], count, sumX_, sumY_};
+                }
+                for (int s = 0; s < count && differ != 0; ++s) {
                     uint32_t id = vis.id[base + s];
                     if (id == kNoTriangle) continue;
                     int k = 0;
@@ -175,6 +188,7 @@ class TileRenderer {
     const RenderJob& job_;
     const ShadingModel& model_;
     SamplePattern pattern_;
+    int sumX_ = 0, sumY_ = 0;  // of all sample offsets
 };
 
 }  // namespace

@@ -50,14 +50,24 @@ void Picture::Write(uint8_t* writable, int x, int y, int c, float value) const {
 }
 
 float Picture::Sample(float x, float y, int c) const {
-    float fx = std::clamp(Finite(x - 0.5f, 0.0f), 0.0f, static_cast<float>(width_ - 1));
-    float fy = std::clamp(Finite(y - 0.5f, 0.0f), 0.0f, static_cast<float>(height_ - 1));
+    // Comparisons written so that NaN lands on the first pixel.
+    float fx = x - 0.5f, fy = y - 0.5f;
+    fx = fx > 0 ? std::min(fx, static_cast<float>(width_ - 1)) : 0.0f;
+    fy = fy > 0 ? std::min(fy, static_cast<float>(height_ - 1)) : 0.0f;
     int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
     float tx = fx - ix, ty = fy - iy;
-    int jx = std::min(ix + 1, width_ - 1), jy = std::min(iy + 1, height_ - 1);
-    float top = Read(ix, iy, c) + (Read(jx, iy, c) - Read(ix, iy, c)) * tx;
-    float bottom = Read(ix, jy, c) + (Read(jx, jy, c) - Read(ix, jy, c)) * tx;
-    return top + (bottom - top) * ty;
+    size_t dx = ix + 1 < width_ ? 4 : 0;
+    size_t dy = iy + 1 < height_ ? rowLength_ : 0;
+    size_t i = static_cast<size_t>(iy) * rowLength_ + static_cast<size_t>(ix) * 4 + c;
+    float a, b, d, e;
+    if (deep_) {
+        const uint16_t* p = reinterpret_cast<const uint16_t*>(data_);
+        a = p[i], b = p[i + dx], d = p[i + dy], e = p[i + dy + dx];
+    } else {
+        a = data_[i], b = data_[i + dx], d = data_[i + dy], e = data_[i + dy + dx];
+    }
+    float top = a + (b - a) * tx, bottom = d + (e - d) * tx;
+    return (top + (bottom - top) * ty) * (deep_ ? 1.0f / 32768.0f : 1.0f / 255.0f);
 }
 
 float BumpMap::At(int x, int y) const {
