@@ -149,6 +149,8 @@ bool CMeshBuilder::BuildBorderCodes(const ByteRaster& mask, ByteRaster& border) 
 
 bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int32_t column,
                                   const ByteRaster& mask, ByteRaster& border, BorderLine& line) {
+    // Edges must be cleared as they are walked, or a walk could circle for ever.
+    if (!border.MutableRow(0)) return false;
     uint8_t code = border.Get(row, column);
     uint8_t dir = 0;
     for (uint8_t bit : kDirections) {

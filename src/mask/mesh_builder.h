@@ -83,8 +83,9 @@ class CMeshBuilder {
     // Traces one line from corner (row, column), forward (vertices appended) or backward
     // (vertices prepended), keeping pixels of `colour` on the right of travel; kNoColour on
     // a forward trace takes the colour of the first edge found and records both sides in
-    // the line. Clears every edge it walks. False when no edge of that colour starts here or
-    // the border breaks off; throws BorderTraceError when a crossing has no continuation.
+    // the line. Clears every edge it walks. False when no edge of that colour starts here,
+    // the border breaks off or `border` is read-only; throws BorderTraceError when a crossing
+    // has no continuation.
     bool TraceDirection(bool forward, uint8_t colour, int32_t row, int32_t column,
                         const ByteRaster& mask, ByteRaster& border, BorderLine& line);
 

@@ -304,6 +304,11 @@ TEST(MeshBuilderTest, TraceDirectionNeedsAnEdgeOfTheColour) {
     EXPECT_EQ(border.Get(1, 1) & kBorderUp, 0);
     BorderLine again;
     EXPECT_FALSE(builder.TraceDirection(true, 255, 0, 1, mask, border, again));  // edge used
+
+    ByteRaster fresh(0), view(0);
+    ASSERT_TRUE(CMeshBuilder::BuildBorderCodes(mask, fresh));
+    ASSERT_TRUE(view.Attach(fresh.Row(0), fresh.Rows(), fresh.Columns(), fresh.Columns()));
+    EXPECT_FALSE(builder.TraceDirection(true, 255, 0, 1, mask, view, again));  // cannot clear
 }
 
 TEST(MeshBuilderTest, ToleranceAndWindowAreClamped) {
