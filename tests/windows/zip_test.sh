@@ -84,15 +84,26 @@ check_zip() {  # arch build_dir expected_machine
 check_zip win64 "$win64" 0x8664
 check_zip win32 "$win32" 0x14c
 
-# Run the unpacked 64-bit module under Wine.
+# Run the unpacked 64-bit module under Wine. A module that cannot find its renderer still
+# runs (it leaves the picture as it was), so the pictures it makes must also be those of
+# the build folder, where the renderer sits beside the program too.
 module="$work/Frost weave win64 unpacked/Frostweave/GLTFrostweave.8bf"
 if [ -f "$module" ]; then
     mkdir -p "$work/host" "$work/elsewhere"
     cp "$win64/bin/host_smoke.exe" "$work/host/"
-    out=$(cd "$work/elsewhere" && "$here/scripts/wine-run.sh" "Z:$work/host/host_smoke.exe" "Z:$module" 2>&1 | tr -d '\r') ||
+    out=$(cd "$work/elsewhere" &&
+        "$here/scripts/wine-run.sh" "Z:$work/host/host_smoke.exe" "Z:$module" 2>&1 | tr -d '\r') ||
         true
     echo "$out"
-    grep -qx '0 failed' <<<"$out" || fail "win64: the unpacked module does not run"
+    grep -qx '0 failed' <<<"$out" || fail "win64: the unpacked module does not pass the smoke run"
+    reference=$("$here/scripts/wine-run.sh" "Z:$win64/bin/host_smoke.exe" \
+        "Z:$win64/bin/GLTFrostweave.8bf" 2>&1 | tr -d '\r') || true
+    grep '^digest' <<<"$reference" >"$work/reference.digests" || true
+    grep '^digest' <<<"$out" >"$work/unpacked.digests" || true
+    if [ ! -s "$work/reference.digests" ] ||
+        ! diff "$work/reference.digests" "$work/unpacked.digests"; then
+        fail "win64: the unpacked module renders other pictures than the build's"
+    fi
 fi
 
 echo "$failures failed"
