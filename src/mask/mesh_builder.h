@@ -8,15 +8,17 @@
 //     float* points;       // pointCount pairs (x, y)
 //     uint32_t* segments;  // segmentCount pairs (first, second)
 //     if (builder.LoadMask(w, h, rowBytes, mask, 1.0f, window, pointCount, segmentCount,
-//                          points, segments)) { ...; fw::CMeshBuilder::FreeArrays(points,
-//                          segments); }
+//                          points, segments)) {
+//         ...
+//         fw::CMeshBuilder::FreeArrays(points, segments);
+//     }
 //
 // Output arrays (each one block, owned by the caller; release with FreeArrays, or delete[]):
 //   points    float[2 * pointCount]: x0, y0, x1, y1, ... in pixel-corner units, x = column,
 //             y = row, origin at the image's top-left corner (the right edge is x = width).
 //   segments  uint32_t[2 * segmentCount]: first0, second0, first1, second1, ... indices into
-//             the points; travel runs from first to second, with the traced region (the
-//             mask value on the right of travel in image coordinates) on the right.
+//             the points; travel runs from first to second and keeps the traced region on
+//             its right (image coordinates, rows growing downwards).
 // Both are null and both counts 0 when there is nothing to export. Each exported line
 // contributes its points in order and one segment per consecutive pair, so segments never
 // join two lines; a closed line repeats its first point at its end (as a separate entry).
