@@ -4,10 +4,11 @@
    where the mask is clear, and the version resource answers the system's version queries.
    Loads the module as a data file, so its code does not run.
    Usage: resource_check MODULE VERSION        prints "<n> failed" last; exit code = n. */
+#include <windows.h>
+/* after windows.h, which it needs */
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 static int g_failures = 0;
 

@@ -34,7 +34,7 @@ check_zip() {  # arch build_dir expected_machine
     [ -f "$zip" ] || { fail "$arch: no $zip"; return; }
     local dest="$work/Frost weave $arch unpacked"
     mkdir -p "$dest"
-    unzip -q "$zip" -d "$dest"
+    python3 -m zipfile -e "$zip" "$dest"
     local root=$dest/Frostweave
     [ -d "$root" ] || { fail "$arch: no Frostweave folder in the zip"; return; }
     (cd "$dest" && find . -mindepth 1 | sort) >"$work/list-$arch"
