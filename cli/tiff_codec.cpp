@@ -145,6 +145,7 @@ bool WriteTiff(const std::string& path, const Picture& picture, std::string& err
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, n <= 2 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(tif, TIFFTAG_ZIPQUALITY, 3);  // as for PNG: far faster, slightly larger
     if (picture.HasAlpha()) {
         const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
