@@ -348,8 +348,10 @@ def view(x, y, aspect):
         snow = mix((214, 224, 240), (140, 158, 196), smoothstep(0.0, 0.28, depth))
         sky = snow
     for fx, base, height in FIRS:
-        fx *= aspect / 1.5 if aspect > 1.0 else 1.0
-        if fir(x, y, fx * (1.0 if aspect > 1.0 else aspect / 1.0), base + 0.02, height):
+        # Laid out for a 3:2 view: wider pictures spread the firs, square ones crop them.
+        if aspect > 1.0:
+            fx *= aspect / 1.5
+        if fir(x, y, fx, base + 0.02, height):
             sky = (22, 46, 40)
     return sky
 
