@@ -101,8 +101,10 @@ void WriteSvg(FILE* f, const PatternInspection& in, int width, int height) {
                 ok = false;
                 break;
             }
-            points += (points.empty() ? "" : " ") + Num(float(ox + in.points[k].x)) + "," +
-                      Num(float(oy + in.points[k].y));
+            if (!points.empty()) points += ' ';
+            points += Num(float(ox + in.points[k].x));
+            points += ',';
+            points += Num(float(oy + in.points[k].y));
         }
         if (ok) std::fprintf(f, "<polygon points=\"%s\"/>\n", points.c_str());
     }
