@@ -1,6 +1,7 @@
-// TIFF through libtiff. Strips of 8/16-bit grey or RGB, with or without an alpha sample,
-// are read as they are; anything else libtiff can decode (palettes, tiles, YCbCr, CMYK,
-// 1-bit) is read through its RGBA reader as 8-bit colour with alpha.
+// TIFF through libtiff. Strips or tiles of 8/16-bit grey or RGB, with or without an alpha
+// sample, are read as they are; anything else libtiff can decode with 8 bits or fewer
+// (palettes, YCbCr, CMYK, 1-bit, min-is-white) goes through its RGBA reader as 8-bit colour
+// with alpha.
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -67,6 +68,42 @@ bool ReadStrips(TIFF* tif, int width, int height, int spp, int bits, bool planar
     return true;
 }
 
+bool ReadTiles(TIFF* tif, int width, int height, int spp, int bits, bool planar, Picture& picture,
+               std::string& error) {
+    uint32_t tw = 0, th = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
+    const tmsize_t tileBytes = TIFFTileSize(tif);
+    if (tw == 0 || th == 0 || tileBytes <= 0) {
+        error = "damaged TIFF tiles";
+        return false;
+    }
+    std::vector<unsigned char> tile(static_cast<size_t>(tileBytes));
+    const int perPixel = planar ? 1 : spp;
+    const size_t bytes = bits == 16 ? 2 : 1;
+    for (int plane = 0; plane < (planar ? spp : 1); ++plane)
+        for (uint32_t ty = 0; ty < uint32_t(height); ty += th)
+            for (uint32_t tx = 0; tx < uint32_t(width); tx += tw) {
+                if (TIFFReadTile(tif, tile.data(), tx, ty, 0, uint16_t(plane)) < 0) {
+                    error = TiffMessage("damaged TIFF");
+                    return false;
+                }
+                for (uint32_t y = 0; y < th && ty + y < uint32_t(height); ++y)
+                    for (uint32_t x = 0; x < tw && tx + x < uint32_t(width); ++x)
+                        for (int s = 0; s < perPixel; ++s) {
+                            const size_t i = (size_t(y) * tw + x) * size_t(perPixel) + size_t(s);
+                            if ((i + 1) * bytes > tile.size()) continue;
+                            uint16_t v;
+                            if (bits == 16)
+                                std::memcpy(&v, &tile[i * 2], 2);
+                            else
+                                v = tile[i];
+                            picture.At(int(tx + x), int(ty + y), planar ? plane : s) = v;
+                        }
+            }
+    return true;
+}
+
 bool ReadThroughRgba(TIFF* tif, int width, int height, Picture& picture, std::string& error) {
     std::vector<uint32_t> raster(size_t(width) * size_t(height));
     if (!TIFFReadRGBAImageOriented(tif, uint32_t(width), uint32_t(height), raster.data(),
@@ -113,19 +150,19 @@ bool ReadTiff(const std::string& path, Picture& picture, std::string& error) {
 
     const bool grey = photometric == PHOTOMETRIC_MINISBLACK && (spp == 1 || spp == 2);
     const bool rgb = photometric == PHOTOMETRIC_RGB && (spp == 3 || spp == 4);
-    const bool direct = (grey || rgb) && (bits == 8 || bits == 16) &&
-                        sampleFormat == SAMPLEFORMAT_UINT && !TIFFIsTiled(tif);
+    const bool direct =
+        (grey || rgb) && (bits == 8 || bits == 16) && sampleFormat == SAMPLEFORMAT_UINT;
     if (!direct) {
         if (bits == 16 || sampleFormat != SAMPLEFORMAT_UINT) {
             error = "this TIFF layout is only readable with 8 bits a sample";
-            if (bits == 16 && (grey || rgb)) error = "tiled 16-bit TIFF is not supported";
             return false;
         }
         return ReadThroughRgba(tif, int(w), int(h), picture, error);
     }
     picture = Picture(int(w), int(h), spp, bits);
-    return ReadStrips(tif, int(w), int(h), spp, bits, planarConfig == PLANARCONFIG_SEPARATE,
-                      picture, error);
+    const bool planar = planarConfig == PLANARCONFIG_SEPARATE;
+    return TIFFIsTiled(tif) ? ReadTiles(tif, int(w), int(h), spp, bits, planar, picture, error)
+                            : ReadStrips(tif, int(w), int(h), spp, bits, planar, picture, error);
 }
 
 bool WriteTiff(const std::string& path, const Picture& picture, std::string& error) {
