@@ -180,6 +180,8 @@ int RunGallery(const GalleryArgs& args) {
         PrintError("cannot create folder '" + args.output + "': " + ec.message());
         return kExitFailure;
     }
+    // A picture left from an earlier gallery must not pass for one rendered now.
+    for (const Job& j : jobs) fs::remove(j.output, ec);
     const int failures = RunJobs(jobs, args.run);
     if (failures < 0) return kExitFailure;
     std::vector<bool> done;
