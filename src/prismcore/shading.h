@@ -143,7 +143,8 @@ struct Corner {
     const __Point3ds* point;
 };
 
-// The plane through the corners' values a0, a1, a2 (constant for a zero-area triangle).
+// The plane through the corners' values a0, a1, a2; a zero-area triangle gets the first
+// corner's value everywhere.
 Plane MakePlane(const Corner corners[3], double a0, double a1, double a2);
 
 void MakeShadeSetup(const ShadingModel& model, uint32_t id, const Corner corners[3],
