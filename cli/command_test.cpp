@@ -276,6 +276,21 @@ TEST_F(CommandTest, GalleryShowsEveryEffectWithItsParameters) {
     EXPECT_NE(page.find("src=\"floral-3.png\""), std::string::npos);
     EXPECT_NE(page.find("<td>Completance</td><td>50</td>"), std::string::npos);
     EXPECT_EQ(std::distance(fs::directory_iterator(Path("g")), fs::directory_iterator()), 11);
+
+    // One picture per preset of a folder, named after it, with its values on the page.
+    fs::create_directories(Path("presets"));
+    ASSERT_EQ(
+        Run({"preset", "write", "-o", Path("presets/Thin Ice.fwv"), "--set", "Width=4.5"}).code, 0);
+    ASSERT_EQ(
+        Run({"preset", "write", "-o", Path("presets/dense.fwv"), "--effect", "Single 1"}).code, 0);
+    const Result p = Run({"gallery", Path("in.png"), "-o", Path("gp"), "--quiet", "--plugin",
+                          FW_CLI_MODULE, "--presets", Path("presets"), "--format", "tif"});
+    ASSERT_EQ(p.code, 0) << p.err;
+    const std::string presetPage = Slurp(Path("gp/index.html"));
+    EXPECT_NE(presetPage.find("src=\"thin-ice.tif\""), std::string::npos);
+    EXPECT_NE(presetPage.find("<td>Width</td><td>4.5</td>"), std::string::npos);
+    EXPECT_NE(presetPage.find("<td>EffectKind</td><td>3 (Single 1)</td>"), std::string::npos);
+    EXPECT_TRUE(fs::is_regular_file(Path("gp/dense.tif")));
 }
 
 struct RendererInput {
