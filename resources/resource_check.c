@@ -3,7 +3,9 @@
    bitmap), the tab images make a masked image list that leaves the background showing
    where the mask is clear, and the version resource answers the system's version queries.
    Loads the module as a data file, so its code does not run.
-   Usage: resource_check MODULE VERSION        prints "<n> failed" last; exit code = n. */
+   With RENDERER, the version information of Prismcore.dll is checked as well.
+   Usage: resource_check MODULE VERSION [RENDERER]
+   Prints "<n> failed" last; the exit code is n. */
 #include <windows.h>
 /* after windows.h, which it needs */
 #include <commctrl.h>
@@ -72,7 +74,7 @@ static void CheckTabImages(HMODULE module) {
 }
 
 static void CheckString(const void* block, const char* key, const char* expected) {
-    char path[128], what[160];
+    char path[128], what[200];
     char* value = NULL;
     UINT length = 0;
     snprintf(path, sizeof path, "\\StringFileInfo\\040904B0\\%s", key);
@@ -82,14 +84,17 @@ static void CheckString(const void* block, const char* key, const char* expected
     Expect(ok, what);
 }
 
-static void CheckVersion(const char* path, const char* version) {
+static void CheckVersion(const char* path, const char* version, const char* fileName) {
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-    Expect(size > 0, "the module has version information");
+    char what[160];
+    snprintf(what, sizeof what, "%s has version information", fileName);
+    Expect(size > 0, what);
     if (size == 0) return;
     void* block = HeapAlloc(GetProcessHeap(), 0, size);
     if (!block || !GetFileVersionInfoA(path, 0, size, block)) {
         Expect(0, "version information readable");
+        if (block) HeapFree(GetProcessHeap(), 0, block);
         return;
     }
     VS_FIXEDFILEINFO* fixed = NULL;
@@ -103,12 +108,13 @@ static void CheckVersion(const char* path, const char* version) {
     CheckString(block, "ProductName", "Frostweave");
     CheckString(block, "FileVersion", version);
     CheckString(block, "LegalCopyright", "Copyright (C) 2026 The Frostweave developers");
+    CheckString(block, "OriginalFilename", fileName);
     HeapFree(GetProcessHeap(), 0, block);
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: resource_check MODULE VERSION\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: resource_check MODULE VERSION [RENDERER]\n");
         return 2;
     }
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
@@ -128,7 +134,8 @@ int main(int argc, char** argv) {
     CheckBitmap(module, 999, 40, 40, 0);
     CheckTabImages(module);
     FreeLibrary(module);
-    CheckVersion(argv[1], argv[2]);
+    CheckVersion(argv[1], argv[2], "GLTFrostweave.8bf");
+    if (argc == 4) CheckVersion(argv[3], argv[2], "Prismcore.dll");
     printf("%d failed\n", g_failures);
     return g_failures;
 }
