@@ -121,7 +121,9 @@ struct HandleCell {
     int lockDepth;
 };
 
-std::set<HandleCell*> g_handles;
+// Like a host's, the handles live until the process ends; the set is never destroyed, so
+// what the module keeps in them (its parameter record and pattern cache) stays reachable.
+std::set<HandleCell*>& g_handles = *new std::set<HandleCell*>();
 int g_newHandleCalls = 0;
 
 bool IsEmpty(const Rect& r) {
@@ -234,6 +236,11 @@ EmulatedHost::EmulatedHost(PluginEntry entry, HostOptions options)
 
 EmulatedHost::~EmulatedHost() {
     if (g_active == this) g_active = nullptr;
+    // A host keeps a filter's globals and parameters until it quits, whichever kind of
+    // handle they are in; so does this one, for the life of the process.
+    static auto& kept = *new std::vector<intptr_t>();
+    kept.push_back(dataSlot_);
+    kept.push_back(reinterpret_cast<intptr_t>(parameters_));
 }
 
 void EmulatedHost::SetImage(const Image& image) {

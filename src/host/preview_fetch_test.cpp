@@ -24,6 +24,7 @@ class PreviewFetch : public ::testing::Test {
         globals_.ResultRef = &result_;
         globals_.FilterRef = &host_->Record();
         globals_.ProxyBounds = sdk::Rect{0, 0, int16_t(ph), int16_t(pw)};
+        ReleasePreviewBuffers(surface_);
         surface_ = PreviewSurfaceData{};
         surface_.ClientWidth = pw;
         surface_.ClientHeight = ph;

@@ -36,7 +36,7 @@ TEST_F(EntryTest, AboutTouchesNeitherGlobalsNorParameters) {
     const int before = host->NewHandleCalls();
     EXPECT_EQ(host->About(), 0);
     EXPECT_EQ(host->DataSlot(), 0);
-    EXPECT_EQ(host->Record().parameters, nullptr);
+    EXPECT_EQ(host->ParametersHandle(), nullptr);
     EXPECT_EQ(host->NewHandleCalls(), before);
 }
 
@@ -67,7 +67,7 @@ TEST_F(EntryTest, OutOfMemoryForTheGlobalsDoesNothingElse) {
     auto host = MakeHost(options);
     EXPECT_EQ(host->Call(1), -108);
     EXPECT_EQ(host->DataSlot(), 0);
-    EXPECT_EQ(host->Record().parameters, nullptr);
+    EXPECT_EQ(host->ParametersHandle(), nullptr);
 }
 
 TEST_F(EntryTest, AFreshRecordHoldsExactlyTheDefaults) {
@@ -93,7 +93,7 @@ TEST_F(EntryTest, AHostThatDropsTheParametersGetsAFreshRecordInEveryPhase) {
         p->Width = 77.0f;
         host->Record().parameters = nullptr;  // the host forgot it
         EXPECT_EQ(host->Call(selector), 0);
-        ASSERT_NE(host->Record().parameters, nullptr) << selector;
+        ASSERT_NE(host->ParametersHandle(), nullptr) << selector;
         EXPECT_EQ(Params(*host).Width, 30.0f) << selector;
     }
 }
