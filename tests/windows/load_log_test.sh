@@ -15,7 +15,9 @@ cat -A "$log"
 entries=$(grep -c ' DllMain: ' "$log" || true)
 attach=$(grep -o 'DLL_PROCESS_ATTACH' "$log" | wc -l)
 detach=$(grep -o 'DLL_PROCESS_DETACH' "$log" | wc -l)
-# Every entry starts with the 24-character date and a line break.
-dates=$(grep -cE '^([A-Z][a-z]{2} ){2}[ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}'$'\r''?$' "$log" || true)
-echo "entries=$entries attach=$attach detach=$detach dates=$dates"
-[ "$entries" = 4 ] && [ "$attach" = 2 ] && [ "$detach" = 2 ] && [ "$dates" = 4 ]
+# Every entry is the 24-character date, a line break, " DllMain: " and the name, with no
+# line break after the name, so the next entry's date follows it on the same line.
+dates=$(grep -oE '([A-Z][a-z]{2} ){2}[ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}'$'\r''?$' "$log" | wc -l)
+shape=$(tr -d '\r' < "$log" | tr '\n' '|' | grep -cE '^(([A-Z][a-z]{2} ){2}[ 0-9][0-9] [0-9:]{8} [0-9]{4}\| DllMain: DLL_PROCESS_(ATTACH|DETACH)){4}$' || true)
+echo "entries=$entries attach=$attach detach=$detach dates=$dates shape=$shape"
+[ "$entries" = 4 ] && [ "$attach" = 2 ] && [ "$detach" = 2 ] && [ "$dates" = 4 ] && [ "$shape" = 1 ]
