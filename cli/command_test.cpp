@@ -364,6 +364,20 @@ TEST_F(CommandTest, PatternJsonIsWhatTheRendererReceives) {
         ASSERT_EQ(calls.size(), 1u) << "one band, one renderer call";
         const RendererInput& got = calls[0];
         ASSERT_GT(got.triangles.size(), 0u);
+        if (params.back() == Path("mask.png")) {
+            // Outside the selection's bounding box (x 31..109, y 11..59) nothing changes.
+            const Picture before = Read("in.png"), after = Read("out.png");
+            size_t changedOutside = 0, changedInside = 0;
+            for (int y = 0; y < 80; ++y)
+                for (int x = 0; x < 120; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        const bool inside = x >= 31 && x < 110 && y >= 11 && y < 60;
+                        (inside ? changedInside : changedOutside) +=
+                            before.At(x, y, c) != after.At(x, y, c);
+                    }
+            EXPECT_EQ(changedOutside, 0u);
+            EXPECT_GT(changedInside, 0u);
+        }
 
         std::vector<std::string> pattern = {"pattern", "-o", Path("p.json"), "--quiet"};
         if (params.back() != Path("mask.png")) pattern.insert(pattern.end(), {"--size", "120x80"});
