@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <thread>
@@ -17,6 +18,12 @@ constexpr size_t kShadeCacheSize = 64;
 constexpr float kLineDepthTolerance = 0.01f;
 // Worker threads beyond this gain nothing and only cost stacks.
 constexpr int kMaxThreads = 64;
+
+// Mean of `samples` sub-pixel offsets summing to `sum`, rounded to 1/64 pixel.
+float CentreOffset(int sum, int samples) {
+    const double mean = double(sum) / (double(samples) * double(kSubPixel));
+    return static_cast<float>(std::nearbyint(mean * 64.0) / 64.0);
+}
 
 struct Scratch {
     TileVisibility visibility;
@@ -83,16 +90,19 @@ class TileRenderer {
     void Composite(int px, int py, Vec3 premultiplied, float alpha) const {
         if (!(alpha > 0)) return;
         const Picture& bg = job_.backgroundView;
+        if (alpha >= 1) {
+            // Nothing of the background shows: the same result without reading it.
+            bg.WritePixel(job_.background, px, py, premultiplied.x, premultiplied.y,
+                          premultiplied.z, 1.0f);
+            return;
+        }
         float bgAlpha = bg.Read(px, py, 3);
         float keep = bgAlpha * (1 - alpha);
         float outAlpha = alpha + keep;
         Vec3 color = (premultiplied +
                       Vec3{bg.Read(px, py, 0), bg.Read(px, py, 1), bg.Read(px, py, 2)} * keep) *
                      (1 / outAlpha);
-        bg.Write(job_.background, px, py, 0, color.x);
-        bg.Write(job_.background, px, py, 1, color.y);
-        bg.Write(job_.background, px, py, 2, color.z);
-        bg.Write(job_.background, px, py, 3, outAlpha);
+        bg.WritePixel(job_.background, px, py, color.x, color.y, color.z, outAlpha);
     }
 
     void Resolve(Scratch& scratch) const {
@@ -139,9 +149,11 @@ class TileRenderer {
                         continue;
                     }
                     // Shaded once per triangle and pixel, at the centre of its samples, which
-                    // lies inside the triangle.
-                    float x = px + static_cast<float>(e.sumX) / (e.samples * kSubPixel);
-                    float y = py + static_cast<float>(e.sumY) / (e.samples * kSubPixel);
+                    // lies inside the triangle. The centre is kept on a 1/64-pixel grid: then
+                    // every position the shading derives from it is exact, and a band of the
+                    // picture moved by whole pixels shades exactly like the whole picture.
+                    float x = px + CentreOffset(e.sumX, e.samples);
+                    float y = py + CentreOffset(e.sumY, e.samples);
                     Shade shade = ShadeSurface(model_, setup, job_.mode, job_.source, x, y);
                     float a = coverage * shade.opacity;
                     premultiplied = premultiplied + shade.color * a;

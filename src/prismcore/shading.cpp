@@ -49,6 +49,24 @@ void Picture::Write(uint8_t* writable, int x, int y, int c, float value) const {
     }
 }
 
+void Picture::WritePixel(uint8_t* writable, int x, int y, float r, float g, float b,
+                         float a) const {
+    size_t i = static_cast<size_t>(y) * rowLength_ + static_cast<size_t>(x) * 4;
+    const float v[4] = {r, g, b, a};
+    if (deep_) {
+        uint16_t* p = reinterpret_cast<uint16_t*>(writable) + i;
+        for (int c = 0; c < 4; ++c) {
+            p[c] =
+                static_cast<uint16_t>(std::clamp(Finite(v[c], 0.0f), 0.0f, 1.0f) * 32768.0f + 0.5f);
+        }
+    } else {
+        for (int c = 0; c < 4; ++c) {
+            writable[i + c] =
+                static_cast<uint8_t>(std::clamp(Finite(v[c], 0.0f), 0.0f, 1.0f) * 255.0f + 0.5f);
+        }
+    }
+}
+
 float Picture::Sample(float x, float y, int c) const {
     // Comparisons written so that NaN lands on the first pixel.
     float fx = x - 0.5f, fy = y - 0.5f;
@@ -94,7 +112,8 @@ void BumpMap::Gradient(float u, float v, float& du, float& dv) const {
     // Texel centres at (i + 0.5) / size; clamped at the border.
     float s = std::clamp(Finite(u, 0.5f), 0.0f, 1.0f) * width - 0.5f;
     float t = std::clamp(Finite(v, 0.5f), 0.0f, 1.0f) * height - 0.5f;
-    int is = static_cast<int>(std::floor(s)), it = static_cast<int>(std::floor(t));
+    // s, t >= -0.5: truncation of s + 1 is floor(s) + 1.
+    int is = static_cast<int>(s + 1.0f) - 1, it = static_cast<int>(t + 1.0f) - 1;
     float fs = s - is, ft = t - it;
     int x0 = std::clamp(is, 0, width - 1), x1 = std::clamp(is + 1, 0, width - 1);
     int y0 = std::clamp(it, 0, height - 1), y1 = std::clamp(it + 1, 0, height - 1);

@@ -58,6 +58,7 @@ class Picture {
     }
     // Writes value clamped to 0..1, rounded to the nearest component value.
     void Write(uint8_t* writable, int x, int y, int c, float value) const;
+    void WritePixel(uint8_t* writable, int x, int y, float r, float g, float b, float a) const;
     // Bilinear sample of one channel at a continuous pixel position (centres at i + 0.5),
     // clamped at the edges.
     float Sample(float x, float y, int c) const;
