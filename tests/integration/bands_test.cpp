@@ -94,7 +94,7 @@ TEST_P(Bands, WithoutGlassEveryBandingGivesTheSamePicture) {
     const Case c = GetParam();
     const Image once = Render(c, 0, true, false);
     ASSERT_NE(once.samples, Picture(c.depth).samples) << "no frost was drawn";
-    for (int rows : {1, 7, 64 - 1})
+    for (int rows : {1, 7, 40})
         for (bool advance : {true, false}) {
             const Image banded = Render(c, rows, advance, false);
             ASSERT_EQ(banded.samples, once.samples)
@@ -107,7 +107,7 @@ TEST_P(Bands, WithGlassOnlyTheSeamsMayDiffer) {
     const Image once = Render(c, 0, true, true);
     const int rows = 7;
     const Image banded = Render(c, rows, false, true);
-    const int reach = 13;  // see the host profile test
+    const int reach = 14;  // see the host profile test
     for (int y = 0; y < kH; ++y) {
         const int fromSeam = std::min(y % rows, rows - y % rows);
         for (int x = 0; x < kW; ++x)
