@@ -17,6 +17,12 @@ bool ReadTiff(const std::string& path, Picture& picture, std::string& error);
 bool WriteTiff(const std::string& path, const Picture& picture, std::string& error);
 bool HaveTiff();
 
+// The orientation (1..8) an Exif block states, 1 when it states none. `exif` is an APP1
+// marker's payload, starting with "Exif\0\0".
+int ExifOrientation(const unsigned char* exif, size_t size);
+// Turns a picture stored in Exif orientation `orientation` upright, as viewers show it.
+void ApplyOrientation(Picture& picture, int orientation);
+
 // Whether a decoder's header values are acceptable; sets `error` otherwise.
 bool CheckDimensions(long long width, long long height, std::string& error);
 

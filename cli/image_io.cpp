@@ -128,6 +128,76 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
 
 namespace codec {
 
+int ExifOrientation(const unsigned char* exif, size_t size) {
+    if (size < 14 || std::memcmp(exif, "Exif\0\0", 6) != 0) return 1;
+    const unsigned char* t = exif + 6;  // the TIFF header
+    const size_t n = size - 6;
+    const bool little = t[0] == 'I' && t[1] == 'I';
+    if (!little && !(t[0] == 'M' && t[1] == 'M')) return 1;
+    auto u16 = [&](size_t at) -> unsigned {
+        return at + 2 > n ? 0u
+               : little   ? unsigned(t[at] | t[at + 1] << 8)
+                          : unsigned(t[at] << 8 | t[at + 1]);
+    };
+    auto u32 = [&](size_t at) -> size_t {
+        return at + 4 > n ? n
+               : little   ? size_t(u16(at)) | size_t(u16(at + 2)) << 16
+                          : size_t(u16(at)) << 16 | size_t(u16(at + 2));
+    };
+    const size_t ifd = u32(4);
+    const unsigned entries = u16(ifd);
+    for (unsigned i = 0; i < entries; ++i) {
+        const size_t e = ifd + 2 + size_t(i) * 12;
+        if (e + 12 > n) break;
+        if (u16(e) == 0x0112) {  // Orientation, a SHORT held in the value field
+            const unsigned v = u16(e + 8);
+            return v >= 1 && v <= 8 ? int(v) : 1;
+        }
+    }
+    return 1;
+}
+
+void ApplyOrientation(Picture& picture, int orientation) {
+    if (orientation <= 1 || orientation > 8) return;
+    const int w = picture.width, h = picture.height;
+    const bool swap = orientation >= 5;
+    Picture out(swap ? h : w, swap ? w : h, picture.channels, picture.depth);
+    for (int dy = 0; dy < out.height; ++dy)
+        for (int dx = 0; dx < out.width; ++dx) {
+            int sx = dx, sy = dy;
+            switch (orientation) {
+                case 2:
+                    sx = w - 1 - dx;
+                    break;
+                case 3:
+                    sx = w - 1 - dx;
+                    sy = h - 1 - dy;
+                    break;
+                case 4:
+                    sy = h - 1 - dy;
+                    break;
+                case 5:
+                    sx = dy;
+                    sy = dx;
+                    break;
+                case 6:
+                    sx = dy;
+                    sy = h - 1 - dx;
+                    break;
+                case 7:
+                    sx = w - 1 - dy;
+                    sy = h - 1 - dx;
+                    break;
+                case 8:
+                    sx = w - 1 - dy;
+                    sy = dx;
+                    break;
+            }
+            for (int c = 0; c < picture.channels; ++c) out.At(dx, dy, c) = picture.At(sx, sy, c);
+        }
+    picture = std::move(out);
+}
+
 bool CheckDimensions(long long width, long long height, std::string& error) {
     if (width <= 0 || height <= 0) {
         error = "picture has no pixels";

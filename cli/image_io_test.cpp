@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +160,70 @@ TEST_F(ImageIoTest, JpegStoresEightBitColourCloseToTheInput) {
         for (int x = 0; x < 40; x += 9)
             for (int c = 0; c < 3; ++c)
                 EXPECT_NEAR(out.At(x, y, c), in.At(x, y, c) / 257.0, 12.0) << x << "," << y;
+}
+
+// A JPEG whose Exif block says how to turn it: quadrants of clear colours, so the lossy
+// coding cannot hide where each one went.
+void WriteJpegWithOrientation(const std::string& path, int orientation) {
+    const int w = 64, h = 32;
+    std::vector<unsigned char> rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int q = (y >= h / 2) * 2 + (x >= w / 2);  // 0 red, 1 green, 2 blue, 3 white
+            const unsigned char c[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+            std::memcpy(&rgb[(size_t(y) * w + x) * 3], c[q], 3);
+        }
+    // Exif: TIFF header (big-endian), IFD0 with the one Orientation entry.
+    const unsigned char exif[] = {
+        'E', 'x', 'i', 'f',  0,    0, 'M', 'M', 0, 42, 0, 0, 0,
+        8,   0,   1,   0x01, 0x12, 0, 3,   0,   0, 0,  1, 0, (unsigned char)orientation,
+        0,   0,   0,   0,    0,    0};
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = w;
+    c.image_height = h;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = &rgb[size_t(c.next_scanline) * w * 3];
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(f);
+}
+
+TEST_F(ImageIoTest, JpegsAreTurnedUprightByTheirExifOrientation) {
+    // Which stored quadrant (0 red, 1 green, 2 blue, 3 white) is seen at the top left, top
+    // right and bottom left after turning.
+    const int expected[9][3] = {{0, 0, 0}, {0, 1, 2}, {1, 0, 3}, {3, 2, 1}, {2, 3, 0},
+                                {0, 2, 1}, {2, 0, 3}, {3, 1, 2}, {1, 3, 0}};
+    auto quadrant = [](const Picture& p, int x, int y) {
+        const bool r = p.At(x, y, 0) > 128, g = p.At(x, y, 1) > 128, b = p.At(x, y, 2) > 128;
+        return r && g && b ? 3 : r ? 0 : g ? 1 : b ? 2 : -1;
+    };
+    for (int o = 1; o <= 8; ++o) {
+        const std::string name = "o" + std::to_string(o) + ".jpg";
+        WriteJpegWithOrientation(Path(name), o);
+        Picture p;
+        std::string error;
+        ASSERT_TRUE(ReadPicture(Path(name), p, error)) << error;
+        const bool turned = o >= 5;
+        EXPECT_EQ(p.width, turned ? 32 : 64) << o;
+        EXPECT_EQ(p.height, turned ? 64 : 32) << o;
+        EXPECT_EQ(quadrant(p, 4, 4), expected[o][0]) << "orientation " << o;
+        EXPECT_EQ(quadrant(p, p.width - 5, 4), expected[o][1]) << "orientation " << o;
+        EXPECT_EQ(quadrant(p, 4, p.height - 5), expected[o][2]) << "orientation " << o;
+    }
 }
 
 TEST_F(ImageIoTest, FormatIsTakenFromTheBytesNotTheName) {

@@ -1,4 +1,5 @@
-// JPEG through libjpeg-turbo: 8-bit grey or colour in; 8-bit colour out.
+// JPEG through libjpeg-turbo: 8-bit grey or colour in, turned upright by its Exif
+// orientation; 8-bit colour out (written upright, without Exif).
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +39,7 @@ void OnJpegMessage(j_common_ptr info, int level) {
 bool ReadHeader(jpeg_decompress_struct* d, JpegError* err, FILE* f) {
     if (setjmp(err->jump)) return false;
     jpeg_stdio_src(d, f);
+    jpeg_save_markers(d, JPEG_APP0 + 1, 0xFFFF);  // Exif, for the orientation
     jpeg_read_header(d, TRUE);
     d->out_color_space = d->jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
     return true;
@@ -92,6 +94,11 @@ bool ReadJpeg(const std::string& path, Picture& picture, std::string& error) {
     err.message[0] = 0;
     jpeg_create_decompress(&d);
     bool ok = ReadHeader(&d, &err, f);
+    // Saved markers live in the image's memory pool, which finishing the decoder frees.
+    int orientation = 1;
+    for (jpeg_saved_marker_ptr m = d.marker_list; ok && m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && orientation == 1)
+            orientation = ExifOrientation(m->data, m->data_length);
     std::vector<unsigned char> bytes;
     if (ok && d.jpeg_color_space != JCS_GRAYSCALE && d.jpeg_color_space != JCS_YCbCr &&
         d.jpeg_color_space != JCS_RGB) {
@@ -115,6 +122,8 @@ bool ReadJpeg(const std::string& path, Picture& picture, std::string& error) {
     }
     picture = Picture(width, height, comps, 8);
     for (size_t i = 0; i < picture.samples.size(); ++i) picture.samples[i] = bytes[i];
+    // Cameras store pictures sideways and say so; the picture is filtered as it is seen.
+    ApplyOrientation(picture, orientation);
     return true;
 }
 

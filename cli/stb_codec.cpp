@@ -1,6 +1,7 @@
 // The Windows build's picture files, without libpng, libjpeg or libtiff: PNG (8/16-bit, any
-// colour type) and JPEG read by stb_image; JPEG written by stb_image_write; PNG written here
-// (stb_image_write has no 16-bit PNG) with stb's deflate. No TIFF.
+// colour type) and JPEG (turned upright by its Exif orientation) read by stb_image; JPEG
+// written by stb_image_write; PNG written here (stb_image_write has no 16-bit PNG) with
+// stb's deflate. No TIFF.
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,23 @@ bool ReadAll(const std::string& path, std::vector<unsigned char>& bytes, std::st
     return true;
 }
 
+// The Exif orientation of a JPEG file's bytes (1 when there is none).
+int JpegOrientation(const std::vector<unsigned char>& b) {
+    size_t i = 2;
+    while (i + 4 <= b.size() && b[i] == 0xFF) {
+        const unsigned marker = b[i + 1];
+        if (marker == 0xDA || marker == 0xD9) break;  // image data follows: no more headers
+        const size_t length = size_t(b[i + 2]) << 8 | b[i + 3];
+        if (length < 2 || i + 2 + length > b.size()) break;
+        if (marker == 0xE1) {
+            const int o = ExifOrientation(&b[i + 4], length - 2);
+            if (o != 1) return o;
+        }
+        i += 2 + length;
+    }
+    return 1;
+}
+
 bool Decode(const std::string& path, Picture& picture, std::string& error) {
     std::vector<unsigned char> bytes;
     if (!ReadAll(path, bytes, error)) return false;
@@ -72,6 +90,8 @@ bool Decode(const std::string& path, Picture& picture, std::string& error) {
     else
         for (size_t i = 0; i < n; ++i) picture.samples[i] = static_cast<unsigned char*>(pixels)[i];
     stbi_image_free(pixels);
+    if (bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8)
+        ApplyOrientation(picture, JpegOrientation(bytes));
     return true;
 }
 
