@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -21,14 +22,15 @@ void Expect(bool ok, const char* what, int got) {
     if (!ok) ++g_failures;
 }
 
-hostemu::Image SamplePicture(int depth) {
-    hostemu::Image img(64, 48, 3, depth);
+hostemu::Image SamplePicture(int depth, int planes = 3) {
+    hostemu::Image img(64, 48, planes, depth);
     const int full = img.FullScale();
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x) {
             img.At(x, y, 0) = uint16_t(full * x / (img.width - 1));
             img.At(x, y, 1) = uint16_t(full * y / (img.height - 1));
             img.At(x, y, 2) = uint16_t(full / 2);
+            for (int p = 3; p < planes; ++p) img.At(x, y, p) = uint16_t(full - full * x / 127);
         }
     return img;
 }
@@ -115,6 +117,91 @@ void BandSequences(hostemu::Module& module, int depth) {
     }
 }
 
+std::vector<uint8_t> SampleSelection() {
+    std::vector<uint8_t> mask(64 * 48, 0);
+    for (int y = 6; y < 44; ++y)
+        for (int x = 10; x < 58; ++x)
+            if ((x - 34) * (x - 34) + 2 * (y - 25) * (y - 25) < 500) mask[size_t(y) * 64 + x] = 1;
+    return mask;
+}
+
+void PrintDigest(const char* what, const hostemu::Image& img) {
+    std::printf("digest %s %016llx\n", what, static_cast<unsigned long long>(Digest(img)));
+}
+
+// The default effect over every plane count, depth and with a selection; digests only
+// (the native and the Windows module must agree).
+void Pictures(hostemu::Module& module) {
+    for (int planes = 3; planes <= 5; ++planes)
+        for (int depth : {8, 16})
+            for (bool selection : {false, true}) {
+                hostemu::EmulatedHost host(module.Entry());
+                host.SetImage(SamplePicture(depth, planes));
+                if (selection) host.SetSelection(SampleSelection());
+                const int16_t r = host.RunFilter();
+                char what[64];
+                std::snprintf(what, sizeof what, "planes=%d %d-bit%s", planes, depth,
+                              selection ? " selection" : "");
+                Expect(r == 0, what, r);
+                PrintDigest(what, host.GetImage());
+            }
+}
+
+// Records a run with the user's settings, replays it silently in a fresh host: the same
+// picture. Then a run the user cancels leaves the picture as it was.
+void ReplayAndCancel(hostemu::Module& module) {
+    hostemu::EmulatedHost recorder(module.Entry());
+    recorder.SetImage(SamplePicture(8));
+    int16_t r = recorder.Call(1);
+    if (r == 0) {
+        auto* p = reinterpret_cast<fw::EffectParameters*>(*recorder.ParametersHandle());
+        p->Width = 55;
+        p->RandomSeed = 7;
+        p->EffectKind = 1;  // "Geometric 2"
+        p->PatternKind = 2;
+        r = recorder.RunFilter(true);
+    }
+    Expect(r == 0 && recorder.HasRecorded(), "recorded run", r);
+
+    hostemu::EmulatedHost player(module.Entry());
+    player.SetImage(SamplePicture(8));
+    r = player.RunFilter();  // a run of its own first, with the defaults
+    player.SetImage(SamplePicture(8));
+    player.SetDescriptor(recorder.Recorded());
+    player.Options().playInfo = fw::sdk::kPlaySilent;
+    if (r == 0) r = player.RunFilter(true);
+    Expect(r == 0 && Digest(player.GetImage()) == Digest(recorder.GetImage()),
+           "silent replay gives the recorded picture", r);
+    PrintDigest("replay", player.GetImage());
+
+    hostemu::HostOptions cancelling;
+    cancelling.maxSpace = 5 * (64 + 2 * 3 * 64);
+    cancelling.abortAfterCalls = 3;
+    hostemu::EmulatedHost cancelled(module.Entry(), cancelling);
+    cancelled.SetImage(SamplePicture(16));
+    r = cancelled.RunFilter();
+    Expect(r == -128 && cancelled.GetImage().samples == SamplePicture(16).samples,
+           "cancel keeps the picture", r);
+}
+
+// Every host profile renders; the digests are compared across platforms.
+void Profiles(hostemu::Module& module) {
+    for (hostemu::HostProfile profile : hostemu::kAllHostProfiles)
+        for (int depth : {8, 16}) {
+            hostemu::EmulatedHost host(module.Entry(), hostemu::OptionsFor(profile));
+            host.SetImage(SamplePicture(depth));
+            host.SetSelection(SampleSelection());
+            const int16_t r = host.RunFilter();
+            char what[80];
+            std::snprintf(what, sizeof what, "profile %s %d-bit", hostemu::HostProfileName(profile),
+                          depth);
+            for (char* c = what; *c; ++c)
+                if (*c == ' ' && c > what + 7) *c = '_';
+            Expect(r == 0, what, r);
+            PrintDigest(what, host.GetImage());
+        }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,6 +236,9 @@ int main(int argc, char** argv) {
     }
     BandSequences(*module, 8);
     BandSequences(*module, 16);
+    Pictures(*module);
+    ReplayAndCancel(*module);
+    Profiles(*module);
     std::printf("%d failed\n", g_failures);
     return g_failures == 0 ? 0 : 1;
 }
