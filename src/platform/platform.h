@@ -10,10 +10,8 @@
 namespace fw::platform {
 
 // A modal message for the user (Windows: message box, exclamation icon, no owner).
-// On Linux the message is written to stderr and counted, so tests can see it.
+// On Linux the message goes to stderr ("frostweave: caption: text").
 void ShowMessage(const char* caption, const char* text);
-int MessageCount();
-std::string LastMessage();
 
 // A line for the debugger (Windows: OutputDebugString); on Linux stderr when
 // FROSTWEAVE_DEBUG is set, and always counted.

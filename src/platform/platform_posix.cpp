@@ -15,22 +15,11 @@ namespace fw::platform {
 bool FindCompiledBitmap(int id, const uint8_t*& bmp, size_t& size);
 
 namespace {
-int g_messageCount = 0;
-std::string g_lastMessage;
 int g_debugCount = 0;
 }  // namespace
 
 void ShowMessage(const char* caption, const char* text) {
-    ++g_messageCount;
-    g_lastMessage = std::string(caption) + ": " + text;
-    std::fprintf(stderr, "frostweave: %s\n", g_lastMessage.c_str());
-}
-
-int MessageCount() {
-    return g_messageCount;
-}
-std::string LastMessage() {
-    return g_lastMessage;
+    std::fprintf(stderr, "frostweave: %s: %s\n", caption, text);
 }
 
 void DebugOutput(const char* text) {

@@ -11,8 +11,6 @@
 namespace {
 
 HINSTANCE g_instance = nullptr;
-int g_messageCount = 0;
-std::string g_lastMessage;
 int g_debugCount = 0;
 
 const char* NotificationName(DWORD reason) {
@@ -68,16 +66,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 namespace fw::platform {
 
 void ShowMessage(const char* caption, const char* text) {
-    ++g_messageCount;
-    g_lastMessage = std::string(caption) + ": " + text;
     MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONEXCLAMATION);
-}
-
-int MessageCount() {
-    return g_messageCount;
-}
-std::string LastMessage() {
-    return g_lastMessage;
 }
 
 void DebugOutput(const char* text) {
