@@ -190,9 +190,10 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
     g_shim.progress = &request.progress;
     auto kept = std::make_unique<hostemu::EmulatedHost>(&ShimEntry, options);
     hostemu::EmulatedHost& host = *kept;
-    // The host keeps its own copy of the document; ours goes until the run is over.
-    host.SetImage(image);
-    image = hostemu::Image();
+    // The document moves into the host for the run and comes back after it. A failed run
+    // writes no file, so the host keeps no undo copy (a whole document at 100 megapixels).
+    host.Options().undo = false;
+    host.SetImage(std::move(image));
     if (!request.selection.empty()) host.SetSelection(request.selection);
     host.RunFilterRecordOnly();
 
@@ -215,13 +216,12 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
     }
     if (request.used && host.ParametersHandle())
         *request.used = **reinterpret_cast<EffectParameters**>(host.ParametersHandle());
-    image = host.GetImage();
+    image = host.TakeImage();
     if (err == kNoErr) Report(1.0);
     g_shim = Shim{};
     // An editor keeps what a filter leaves with it (the parameter record, the data slot)
     // for as long as it runs; without handle procedures only the module can free those
     // blocks. So the host stays, without its document, until the program ends.
-    host.SetImage(hostemu::Image());
     KeptHosts().push_back(std::move(kept));
     if (err != kNoErr) {
         error = ResultText(err);

@@ -24,11 +24,16 @@ Image::Image(int w, int h, int planes_, int depth_)
 
 const char* HostProfileName(HostProfile profile) {
     switch (profile) {
-        case HostProfile::ImageEditor: return "image editor";
-        case HostProfile::Bridge: return "bridge";
-        case HostProfile::NoParameters: return "no parameters selector";
-        case HostProfile::Viewer: return "viewer";
-        case HostProfile::BrokenSizes: return "broken handle sizes";
+        case HostProfile::ImageEditor:
+            return "image editor";
+        case HostProfile::Bridge:
+            return "bridge";
+        case HostProfile::NoParameters:
+            return "no parameters selector";
+        case HostProfile::Viewer:
+            return "viewer";
+        case HostProfile::BrokenSizes:
+            return "broken handle sizes";
     }
     return "?";
 }
@@ -246,6 +251,17 @@ EmulatedHost::~EmulatedHost() {
 void EmulatedHost::SetImage(const Image& image) {
     image_ = image;
     ClearSelection();
+}
+
+void EmulatedHost::SetImage(Image&& image) {
+    image_ = std::move(image);
+    ClearSelection();
+}
+
+Image EmulatedHost::TakeImage() {
+    Image taken = std::move(image_);
+    image_ = Image();
+    return taken;
 }
 
 void EmulatedHost::SetSelection(const std::vector<uint8_t>& mask) {
@@ -502,7 +518,7 @@ int16_t EmulatedHost::About() {
 }
 
 int16_t EmulatedHost::RunFilter(bool repeat) {
-    const Image before = image_;
+    const Image before = options_.undo ? image_ : Image();
     progress_.clear();
     rowWrites_.clear();
     abortCalls_ = advanceCalls_ = continueCalls_ = 0;
@@ -545,7 +561,7 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
         image_.depth = 16;
         image_.mode = kModeRGB48;
     }
-    if (err != 0) image_ = before;
+    if (err != 0 && options_.undo) image_ = before;
     // The host keeps what the filter recorded, as an action would.
     hasRecorded_ = false;
     recorded_.clear();

@@ -56,18 +56,19 @@ struct HostOptions {
     bool callFinishAfterSuccess = true;
     int16_t depthField = -1;  // value of the record's depth field; -1 = the image's depth
     int16_t playInfo = fw::sdk::kPlayDisplay;  // what the host says about showing the dialog
-    bool callParameters = true;  // false: the host never calls the parameters selector
-    bool clipAndReplicate = false;  // requested rectangles are cut to the image, edges repeated
-    bool eightBitOnly = false;      // the host hands over 8-bit data whatever the document
+    bool callParameters = true;      // false: the host never calls the parameters selector
+    bool clipAndReplicate = false;   // requested rectangles are cut to the image, edges repeated
+    bool eightBitOnly = false;       // the host hands over 8-bit data whatever the document
     bool brokenHandleSizes = false;  // getSizeProc answers 0, setSizeProc does nothing
     int16_t filterCase = -1;         // -1: set from the selection; 0: not set, as some hosts
+    bool undo = true;                // keep a copy to restore after a failed run (costs a document)
 };
 
 // How real hosts differ from each other, as the module meets them.
 enum class HostProfile {
-    ImageEditor,  // keeps parameters and data, advanceState, padding, descriptors, big documents
-    Bridge,       // a free editor's bridge: no descriptors, no big documents, 8-bit only,
-                  // fixed maxSpace, filterCase 0, nothing kept between runs, no finish call
+    ImageEditor,   // keeps parameters and data, advanceState, padding, descriptors, big documents
+    Bridge,        // a free editor's bridge: no descriptors, no big documents, 8-bit only,
+                   // fixed maxSpace, filterCase 0, nothing kept between runs, no finish call
     NoParameters,  // never calls the parameters selector; clips rectangles, repeats edges
     Viewer,        // states maxSpace in kilobytes, signature 'UP20', keeps nothing
     BrokenSizes,   // handle procedures whose size calls do nothing
@@ -108,6 +109,9 @@ class EmulatedHost {
 
     // The document to filter and, optionally, a selection (non-zero = selected; same size).
     void SetImage(const Image& image);
+    void SetImage(Image&& image);
+    // Hands the document back, leaving the host without one.
+    Image TakeImage();
     void SetSelection(const std::vector<uint8_t>& mask);
     void ClearSelection();
     const Image& GetImage() const { return image_; }

@@ -6,7 +6,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine wine64 xvfb xauth xdotool imagemagick
-    libpng-dev libjpeg-dev libtiff-dev libcli11-dev
+    libpng-dev libjpeg-dev libtiff-dev libcli11-dev libstb-dev
 )
 missing=()
 for p in "${packages[@]}"; do
