@@ -47,7 +47,8 @@ write winter-fern --effect "Floral 1" --mask-kind Bottom \
 # Floral 2: a deep frame of silvery lace fans, the middle of the picture clear.
 write frozen-lace --effect "Floral 2" --mask-kind Perimeter \
     --set MinInterval=20 --set Lenght=25 --set Width=60 --set MaxIterations=4 --set PWidth=40 \
-    --set UseGlass=0 --set Transparancy=30 --set Diffuse=0xE6F0FF --set SelfIllumination=25
+    --set UseGlass=0 --set Transparancy=30 --set Diffuse=0xE6F0FF --set SelfIllumination=45 \
+    --set Shinstrength=200
 
 # Floral 3: thick bumpy ice that bends the picture strongly, with little colour fringing.
 write glacier-glass --effect "Floral 3" --mask-kind Perimeter \
