@@ -105,7 +105,11 @@ bool SetupRasterTriangle(const SceneView& scene, uint32_t triangle, RasterTriang
     out.minX = scene.width;
     out.minY = scene.height;
     out.maxX = out.maxY = -1;
-    if (withDepth) out.z = MakePlane(c, c[0].point->z, c[1].point->z, c[2].point->z);
+    if (withDepth) {
+        out.z = MakePlane(c, c[0].point->z, c[1].point->z, c[2].point->z);
+        out.minZ = std::min({c[0].point->z, c[1].point->z, c[2].point->z});
+        out.maxZ = std::max({c[0].point->z, c[1].point->z, c[2].point->z});
+    }
 
     Point2 poly[10];
     for (int k = 0; k < 3; ++k) poly[k] = {c[k].x, c[k].y};
@@ -172,6 +176,23 @@ void TileVisibility::Reset(int x, int y, int w, int h, int sampleCount) {
     size_t n = static_cast<size_t>(w) * h * sampleCount;
     depth.assign(n, -std::numeric_limits<float>::infinity());
     id.assign(n, kNoTriangle);
+    uncovered = n;
+    floorDepth = -std::numeric_limits<float>::infinity();
+    sinceFloor = 0;
+}
+
+bool TileVisibility::Hides(const RasterTriangle& t) {
+    if (uncovered > 0) return false;
+    // The floor is refreshed now and then: it only rises, so a stale one is still safe.
+    if (sinceFloor == 0 || sinceFloor >= 64) {
+        floorDepth = *std::min_element(depth.begin(), depth.end());
+        sinceFloor = 0;
+    }
+    ++sinceFloor;
+    // Sample depths come from the plane and may exceed the corners' by rounding: keep a
+    // margin so that a triangle is rejected only when no sample of it could win.
+    float margin = 1e-4f * (1.0f + std::fabs(t.maxZ) + std::fabs(t.minZ));
+    return t.maxZ + margin <= floorDepth;
 }
 
 void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
@@ -241,18 +262,22 @@ void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern
                     // Inside the triangle: a branch-free pass the compiler vectorises.
                     float* depth = tile.depth.data() + base;
                     uint32_t* ids = tile.id.data() + base;
+                    size_t taken = 0;
                     for (int s = 0; s < count; ++s) {
                         float z = zp + dz[s];
-                        bool nearer = z >= depth[s];
+                        bool nearer = z > depth[s];
+                        taken += nearer && ids[s] == kNoTriangle;
                         depth[s] = nearer ? z : depth[s];
                         ids[s] = nearer ? id : ids[s];
                     }
+                    tile.uncovered -= taken;
                     continue;
                 }
                 for (; mask != 0; mask &= mask - 1) {
                     int s = std::countr_zero(mask);
                     float z = zp + dz[s];
-                    if (z >= tile.depth[base + s]) {
+                    if (z > tile.depth[base + s]) {
+                        tile.uncovered -= tile.id[base + s] == kNoTriangle;
                         tile.depth[base + s] = z;
                         tile.id[base + s] = id;
                     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "prismcore/prismcore.h"
@@ -55,6 +56,7 @@ struct RasterTriangle {
     RasterPiece piece[5];
     int pieceCount = 0;
     Plane z;
+    float minZ = 0, maxZ = 0;  // corner depths, for rejecting hidden triangles
     int minX = 0, minY = 0, maxX = -1, maxY = -1;
 };
 
@@ -79,14 +81,22 @@ struct TileVisibility {
     int x0 = 0, y0 = 0, width = 0, height = 0, samples = 1;
     std::vector<float> depth;
     std::vector<uint32_t> id;
+    size_t uncovered = 0;  // samples no triangle holds yet
+    // With every sample held: a lower bound of their depths (only rises as triangles win).
+    float floorDepth = -std::numeric_limits<float>::infinity();
+    int sinceFloor = 0;  // triangles drawn since floorDepth was computed
     void Reset(int x, int y, int w, int h, int sampleCount);
+    // True when the triangle cannot be strictly nearer than any sample of the tile.
+    bool Hides(const RasterTriangle& t);
     size_t Index(int px, int py) const {
         return (static_cast<size_t>(py - y0) * width + (px - x0)) * samples;
     }
 };
 
-// Depth-tests the triangle's covered samples into the tile; at equal depth it wins over what
-// is there, so drawing in array order makes the later triangle win.
+// Depth-tests the triangle's covered samples into the tile: a sample takes the triangle only
+// when it is strictly nearer than what the sample holds. Triangles are therefore drawn in
+// reverse array order, so that at equal depth the later triangle, drawn first, keeps the
+// sample; once the tile is covered, farther triangles are rejected whole (Hides).
 void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
                        TileVisibility& tile);
 

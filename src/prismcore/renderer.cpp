@@ -68,8 +68,10 @@ class TileRenderer {
                    TileVisibility& vis) const {
         vis.Reset(x0, y0, w, h, pattern_.count);
         RasterTriangle rt;
-        for (const uint32_t* id = begin; id != end; ++id) {
-            if (SetupRasterTriangle(job_.scene, *id, rt)) {
+        // Last triangle first: see RasterizeIntoTile.
+        for (const uint32_t* id = end; id != begin;) {
+            --id;
+            if (SetupRasterTriangle(job_.scene, *id, rt) && !vis.Hides(rt)) {
                 RasterizeIntoTile(rt, *id, pattern_, vis);
             }
         }

@@ -327,9 +327,7 @@ Vec3 Refracted(const ShadingModel& model, const Picture& source, Vec3 n, float x
     float* channel[3] = {&out.x, &out.y, &out.z};
     // Displacements on a 1/64-pixel grid keep the sample position exact, so a band moved
     // by whole pixels reads the same bilinear weights as the whole picture.
-    auto grid = [](float d) {
-        return std::fabs(d) < 1e6f ? std::nearbyint(d * 64.0f) / 64.0f : d;
-    };
+    auto grid = [](float d) { return std::fabs(d) < 1e6f ? std::nearbyint(d * 64.0f) / 64.0f : d; };
     for (int c = 0; c < 3; ++c) {
         *channel[c] = source.Sample(x + grid(dx * scale[c]), y + grid(dy * scale[c]), c);
     }
