@@ -119,3 +119,59 @@ TEST(Binning, TrianglesOutsideThePictureAreNotBinned) {
 
 }  // namespace
 }  // namespace fw::prismcore
+
+namespace fw::prismcore {
+namespace {
+
+TEST(Visibility, ReverseOrderWithRejectionPicksTheNearestAndAtTiesTheLatest) {
+    // Many layers with depth ties and sloped planes: what the tile ends up holding must be,
+    // per sample, the covering triangle of largest depth and, among equal depths, of largest
+    // index, as drawing every triangle in array order with ">=" would give.
+    testing::Scene s;
+    testing::Random r(5);
+    for (int i = 0; i < 600; ++i) {
+        float x = r.Next() * 40 - 4, y = r.Next() * 40 - 4;
+        s.AddTriangle(x, y, x + 6 + r.Next() * 20, y + r.Next() * 6, x + r.Next() * 6,
+                      y + 6 + r.Next() * 20, static_cast<float>(static_cast<int>(r.Next() * 3)));
+        if (i % 5 == 0) s.points.back().z += r.Next();  // a sloped one now and then
+    }
+    SceneView view = View(s, 32, 32);
+    view.centerX = view.centerY = 0;
+    for (const SamplePattern& pattern : {CentreSample(), SixteenSamples()}) {
+        TileVisibility tile;
+        tile.Reset(0, 0, 32, 32, pattern.count);
+        std::vector<RasterTriangle> setups(view.triangleCount);
+        std::vector<bool> valid(view.triangleCount);
+        for (uint32_t i = 0; i < view.triangleCount; ++i)
+            valid[i] = SetupRasterTriangle(view, i, setups[i]);
+        int rejected = 0;
+        for (uint32_t i = view.triangleCount; i-- > 0;) {
+            if (!valid[i]) continue;
+            if (tile.Hides(setups[i])) {
+                ++rejected;
+                continue;
+            }
+            RasterizeIntoTile(setups[i], i, pattern, tile);
+        }
+        TileVisibility expected;
+        expected.Reset(0, 0, 32, 32, pattern.count);
+        for (uint32_t i = 0; i < view.triangleCount; ++i) {
+            if (!valid[i]) continue;
+            TileVisibility alone;
+            alone.Reset(0, 0, 32, 32, pattern.count);
+            RasterizeIntoTile(setups[i], i, pattern, alone);
+            for (size_t k = 0; k < alone.id.size(); ++k) {
+                if (alone.id[k] == i && alone.depth[k] >= expected.depth[k]) {
+                    expected.depth[k] = alone.depth[k];
+                    expected.id[k] = i;
+                }
+            }
+        }
+        EXPECT_EQ(tile.id, expected.id) << pattern.count << " samples";
+        EXPECT_EQ(tile.uncovered, 0u);
+        EXPECT_GT(rejected, 100) << "hidden triangles are rejected whole";
+    }
+}
+
+}  // namespace
+}  // namespace fw::prismcore
