@@ -178,25 +178,41 @@ void TileVisibility::Reset(int x, int y, int w, int h, int sampleCount) {
     id.assign(n, kNoTriangle);
     uncovered = n;
     floorDepth = -std::numeric_limits<float>::infinity();
+    floorValid = false;
     sinceFloor = 0;
 }
 
-bool TileVisibility::Hides(const RasterTriangle& t) {
+bool TileVisibility::Hides(float minZ, float maxZ) {
     if (uncovered > 0) return false;
-    // The floor is refreshed now and then: it only rises, so a stale one is still safe.
-    if (sinceFloor == 0 || sinceFloor >= 64) {
+    // The floor only rises as triangles win samples, so a stale one is still safe; it is
+    // refreshed after a number of triangles were drawn, not for rejected ones.
+    if (!floorValid || sinceFloor >= 64) {
         floorDepth = *std::min_element(depth.begin(), depth.end());
+        floorValid = true;
         sinceFloor = 0;
     }
-    ++sinceFloor;
     // Sample depths come from the plane and may exceed the corners' by rounding: keep a
     // margin so that a triangle is rejected only when no sample of it could win.
-    float margin = 1e-4f * (1.0f + std::fabs(t.maxZ) + std::fabs(t.minZ));
-    return t.maxZ + margin <= floorDepth;
+    float margin = 1e-4f * (1.0f + std::fabs(maxZ) + std::fabs(minZ));
+    return maxZ + margin <= floorDepth;
+}
+
+bool SceneView::DepthRange(uint32_t triangle, float& minZ, float& maxZ) const {
+    const __Triangle3ds& t = triangles[triangle];
+    float z[3];
+    for (int k = 0; k < 3; ++k) {
+        if (t.index[k] >= pointCount) return false;
+        z[k] = points[t.index[k]].z;
+        if (!std::isfinite(z[k])) return false;
+    }
+    minZ = std::min({z[0], z[1], z[2]});
+    maxZ = std::max({z[0], z[1], z[2]});
+    return true;
 }
 
 void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
                        TileVisibility& tile) {
+    ++tile.sinceFloor;
     const int count = pattern.count;
     float dz[kMaxSamples];
     for (int s = 0; s < count; ++s) {

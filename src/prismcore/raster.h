@@ -38,6 +38,8 @@ struct SceneView {
     // Pixel positions of the triangle's corners; false for an index outside the point array
     // or a non-finite coordinate.
     bool Corners(uint32_t triangle, Corner out[3]) const;
+    // The corners' depth range; false when Corners would fail on the depths.
+    bool DepthRange(uint32_t triangle, float& minZ, float& maxZ) const;
 };
 
 // E(X, Y) = a X + b Y + c over sub-pixel coordinates; a sample is inside when E >= 0 for all
@@ -84,10 +86,12 @@ struct TileVisibility {
     size_t uncovered = 0;  // samples no triangle holds yet
     // With every sample held: a lower bound of their depths (only rises as triangles win).
     float floorDepth = -std::numeric_limits<float>::infinity();
+    bool floorValid = false;
     int sinceFloor = 0;  // triangles drawn since floorDepth was computed
     void Reset(int x, int y, int w, int h, int sampleCount);
-    // True when the triangle cannot be strictly nearer than any sample of the tile.
-    bool Hides(const RasterTriangle& t);
+    // True when a triangle with corner depths in [minZ, maxZ] cannot be strictly nearer
+    // than any sample of the tile.
+    bool Hides(float minZ, float maxZ);
     size_t Index(int px, int py) const {
         return (static_cast<size_t>(py - y0) * width + (px - x0)) * samples;
     }

@@ -147,7 +147,7 @@ TEST(Visibility, ReverseOrderWithRejectionPicksTheNearestAndAtTiesTheLatest) {
         int rejected = 0;
         for (uint32_t i = view.triangleCount; i-- > 0;) {
             if (!valid[i]) continue;
-            if (tile.Hides(setups[i])) {
+            if (tile.Hides(setups[i].minZ, setups[i].maxZ)) {
                 ++rejected;
                 continue;
             }

@@ -71,9 +71,13 @@ class TileRenderer {
         // Last triangle first: see RasterizeIntoTile.
         for (const uint32_t* id = end; id != begin;) {
             --id;
-            if (SetupRasterTriangle(job_.scene, *id, rt) && !vis.Hides(rt)) {
-                RasterizeIntoTile(rt, *id, pattern_, vis);
+            // Hidden triangles are rejected before their set-up.
+            float minZ, maxZ;
+            if (vis.uncovered == 0 && job_.scene.DepthRange(*id, minZ, maxZ) &&
+                vis.Hides(minZ, maxZ)) {
+                continue;
             }
+            if (SetupRasterTriangle(job_.scene, *id, rt)) RasterizeIntoTile(rt, *id, pattern_, vis);
         }
     }
 
