@@ -16,8 +16,9 @@ constexpr size_t kShadeCacheSize = 64;
 // Lines in the hidden-line mode stay visible against a fill this far in front of them, so a
 // triangle's own surface and coplanar neighbours never hide its edges.
 constexpr float kLineDepthTolerance = 0.01f;
-// Worker threads beyond this gain nothing and only cost stacks.
-constexpr int kMaxThreads = 64;
+// Worker threads beyond this gain nothing and only cost stacks, which a 32-bit host's
+// address space can least afford.
+constexpr int kMaxThreads = sizeof(void*) == 4 ? 16 : 64;
 
 // Mean of `samples` sub-pixel offsets summing to `sum`, rounded to 1/64 pixel.
 float CentreOffset(int sum, int samples) {
