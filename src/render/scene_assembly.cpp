@@ -87,14 +87,15 @@ void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, floa
 
     if (p.NeedsRegeneration) Regenerate(g, p, s, final);
 
-    // Without the renderer (a damaged installation) the band keeps its background.
-    if (!platform::RendererAvailable()) {
-        if (p.AlphaCut)
-            std::memset(output, 0, size_t(s.H) * size_t(rowStride));
-        else if (output != input)
-            std::memcpy(output, input, size_t(s.H) * size_t(rowStride));
-        return;
-    }
+    // The background the scene is drawn over: the source, or nothing with "Alpha cut", so
+    // that the pattern stands alone on transparency.
+    const size_t bandBytes = size_t(s.H) * size_t(rowStride);
+    if (p.AlphaCut)
+        std::memset(output, 0, bandBytes);
+    else if (output != input)
+        std::memcpy(output, input, bandBytes);
+    // Without the renderer (a damaged installation) the band keeps that background.
+    if (!platform::RendererAvailable()) return;
 
     Report(fr, final, 60);
     uint8_t* bumpSource = DialogPreviewActive ? p.Texture : LoadTexture();
@@ -109,13 +110,6 @@ void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, floa
         __SetDeep(0);
     }
     Report(fr, final, 65);
-
-    const size_t bandBytes = size_t(s.H) * size_t(rowStride);
-    if (p.AlphaCut)
-        std::memset(output, 0, bandBytes);
-    else if (output != input)
-        std::memcpy(output, input, bandBytes);
-
     Report(fr, final, 70);
     const bool deep = __GetDeep() != 0;
     const size_t libraryBytes = size_t(s.W) * s.H * 4 * (deep ? 2 : 1);
@@ -157,9 +151,8 @@ void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, floa
     // The renderer centres the area at (W / 2, H / 2); the cached points are centred on
     // the whole filter area, so each band or panned preview gets them moved by its own
     // offset — in a copy, the cache stays as it is.
-    const Rect band = final ? out : Rect{0, 0, 0, 0};
-    const double areaLeft = final ? band.left - filter.left : offsetX;
-    const double areaTop = final ? band.top - filter.top : offsetY;
+    const double areaLeft = final ? out.left - filter.left : offsetX;
+    const double areaTop = final ? out.top - filter.top : offsetY;
     const float placeX = float(std::floor(place.SW / 2.0) - areaLeft - std::floor(s.W / 2.0));
     const float placeY = float(std::floor(place.SH / 2.0) - areaTop - std::floor(s.H / 2.0));
     const int32_t pointCount = p.CachedPoints ? p.CachedPointCount : 0;
@@ -176,7 +169,7 @@ void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, floa
     PlaceLights(lights, placeX, placeY);
     if (placed || (placeX == 0 && placeY == 0)) {
         __RasterScene(static_cast<uint8_t*>(background), static_cast<const uint8_t*>(source), s.W,
-                      s.H, 4 * s.W, placed ? pointCount : (points ? pointCount : 0), triangleCount,
+                      s.H, 4 * s.W, pointCount, triangleCount,
                       static_cast<const __Triangle3ds*>(p.CachedTriangles),
                       placed ? placed : points, s.W / 2, s.H / 2, 1, &material, textures, 2, lights,
                       &glass);
