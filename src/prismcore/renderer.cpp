@@ -23,7 +23,8 @@ constexpr int kMaxThreads = sizeof(void*) == 4 ? 16 : 64;
 // Mean of `samples` sub-pixel offsets summing to `sum`, rounded to 1/64 pixel.
 float CentreOffset(int sum, int samples) {
     const double mean = double(sum) / (double(samples) * double(kSubPixel));
-    return static_cast<float>(std::nearbyint(mean * 64.0) / 64.0);
+    // Round half to even as nearbyint does, without the library call (|mean| is tiny).
+    return static_cast<float>(((mean * 64.0 + 6755399441055744.0) - 6755399441055744.0) / 64.0);
 }
 
 struct Scratch {
@@ -40,6 +41,8 @@ class TileRenderer {
             sumX_ += pattern.ox[s];
             sumY_ += pattern.oy[s];
         }
+        fullX_ = CentreOffset(sumX_, pattern.count);
+        fullY_ = CentreOffset(sumY_, pattern.count);
     }
 
     void Render(const TileBins& bins, int tx, int ty, Scratch& scratch) const {
@@ -120,6 +123,43 @@ class TileRenderer {
             uint32_t id;
             int samples, sumX, sumY;
         };
+        struct Pending {
+            int px, py;
+            const ShadeSetup* setup;
+        };
+        Pending batch[4];
+        int pending = 0;
+        auto flush = [&] {
+            if (pending == 0) return;
+            const ShadeSetup* setups[4];
+            float xs[4], ys[4];
+            for (int k = 0; k < 4; ++k) {
+                const Pending& p = batch[k < pending ? k : 0];
+                setups[k] = p.setup;
+                xs[k] = p.px + fullX_;
+                ys[k] = p.py + fullY_;
+            }
+            Shade shades[4];
+            ShadeSurface4(model_, setups, job_.mode, job_.source, xs, ys, shades);
+            for (int k = 0; k < pending; ++k) {
+                float a = count * sampleWeight * shades[k].opacity;
+                Composite(batch[k].px, batch[k].py, Vec3{} + shades[k].color * a,
+                          std::min(0 + a, 1.0f));
+            }
+            pending = 0;
+        };
+        // A set-up about to be replaced in the cache must first serve the pixels waiting for it.
+        auto setupFor = [&](uint32_t id) -> const ShadeSetup& {
+            if (scratch.cache[id % kShadeCacheSize].id != id) {
+                for (int k = 0; k < pending; ++k) {
+                    if (batch[k].setup == &scratch.cache[id % kShadeCacheSize]) {
+                        flush();
+                        break;
+                    }
+                }
+            }
+            return Setup(id, scratch);
+        };
         for (int py = vis.y0; py < vis.y0 + vis.height; ++py) {
             for (int px = vis.x0; px < vis.x0 + vis.width; ++px) {
                 size_t base = vis.Index(px, py);
@@ -144,11 +184,18 @@ class TileRenderer {
                     entries[k].sumY += pattern_.oy[s];
                 }
                 if (n == 0) continue;
+                if (n == 1 && entries[0].samples == count && job_.mode != DrawMode::kRough) {
+                    // One triangle over the whole pixel: shaded four pixels at a time.
+                    const ShadeSetup& setup = setupFor(entries[0].id);
+                    batch[pending++] = {px, py, &setup};
+                    if (pending == 4) flush();
+                    continue;
+                }
                 Vec3 premultiplied;
                 float alpha = 0;
                 for (int k = 0; k < n; ++k) {
                     const Entry& e = entries[k];
-                    const ShadeSetup& setup = Setup(e.id, scratch);
+                    const ShadeSetup& setup = setupFor(e.id);
                     float coverage = e.samples * sampleWeight;
                     if (job_.mode == DrawMode::kRough) {
                         premultiplied = premultiplied + setup.flatColor * coverage;
@@ -159,8 +206,9 @@ class TileRenderer {
                     // lies inside the triangle. The centre is kept on a 1/64-pixel grid: then
                     // every position the shading derives from it is exact, and a band of the
                     // picture moved by whole pixels shades exactly like the whole picture.
-                    float x = px + CentreOffset(e.sumX, e.samples);
-                    float y = py + CentreOffset(e.sumY, e.samples);
+                    bool full = e.samples == count;
+                    float x = px + (full ? fullX_ : CentreOffset(e.sumX, e.samples));
+                    float y = py + (full ? fullY_ : CentreOffset(e.sumY, e.samples));
                     Shade shade = ShadeSurface(model_, setup, job_.mode, job_.source, x, y);
                     float a = coverage * shade.opacity;
                     premultiplied = premultiplied + shade.color * a;
@@ -169,6 +217,7 @@ class TileRenderer {
                 Composite(px, py, premultiplied, std::min(alpha, 1.0f));
             }
         }
+        flush();
     }
 
     void RenderLines(const uint32_t* begin, const uint32_t* end, int x0, int y0, int w, int h,
@@ -207,7 +256,8 @@ class TileRenderer {
     const RenderJob& job_;
     const ShadingModel& model_;
     SamplePattern pattern_;
-    int sumX_ = 0, sumY_ = 0;  // of all sample offsets
+    int sumX_ = 0, sumY_ = 0;      // of all sample offsets
+    float fullX_ = 0, fullY_ = 0;  // the shading position's offset in a fully covered pixel
 };
 
 }  // namespace

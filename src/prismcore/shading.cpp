@@ -1,6 +1,8 @@
 #include "prismcore/shading.h"
 
+#include <xmmintrin.h>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace fw::prismcore {
@@ -68,25 +70,50 @@ void Picture::WritePixel(uint8_t* writable, int x, int y, float r, float g, floa
     }
 }
 
-float Picture::Sample(float x, float y, int c) const {
+namespace {
+
+// Where a bilinear sample reads: the top-left component index, the steps to the right and
+// downward neighbours (0 at the picture's edge) and the weights.
+struct Bilinear {
+    size_t i, dx, dy;
+    float tx, ty;
+};
+
+inline Bilinear Locate(float x, float y, int width, int height, size_t rowLength) {
     // Comparisons written so that NaN lands on the first pixel.
     float fx = x - 0.5f, fy = y - 0.5f;
-    fx = fx > 0 ? std::min(fx, static_cast<float>(width_ - 1)) : 0.0f;
-    fy = fy > 0 ? std::min(fy, static_cast<float>(height_ - 1)) : 0.0f;
+    fx = fx > 0 ? std::min(fx, static_cast<float>(width - 1)) : 0.0f;
+    fy = fy > 0 ? std::min(fy, static_cast<float>(height - 1)) : 0.0f;
     int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
-    float tx = fx - ix, ty = fy - iy;
-    size_t dx = ix + 1 < width_ ? 4 : 0;
-    size_t dy = iy + 1 < height_ ? rowLength_ : 0;
-    size_t i = static_cast<size_t>(iy) * rowLength_ + static_cast<size_t>(ix) * 4 + c;
-    float a, b, d, e;
-    if (deep_) {
-        const uint16_t* p = reinterpret_cast<const uint16_t*>(data_);
-        a = p[i], b = p[i + dx], d = p[i + dy], e = p[i + dy + dx];
-    } else {
-        a = data_[i], b = data_[i + dx], d = data_[i + dy], e = data_[i + dy + dx];
+    return {static_cast<size_t>(iy) * rowLength + static_cast<size_t>(ix) * 4,
+            ix + 1 < width ? size_t{4} : 0, iy + 1 < height ? rowLength : 0, fx - ix, fy - iy};
+}
+
+template <class T>
+inline float Blend(const T* p, const Bilinear& b) {
+    float a = p[b.i], c = p[b.i + b.dx], d = p[b.i + b.dy], e = p[b.i + b.dy + b.dx];
+    float top = a + (c - a) * b.tx, bottom = d + (e - d) * b.tx;
+    return top + (bottom - top) * b.ty;
+}
+
+}  // namespace
+
+float Picture::Sample(float x, float y, int c) const {
+    Bilinear b = Locate(x, y, width_, height_, rowLength_);
+    b.i += c;
+    if (deep_) return Blend(reinterpret_cast<const uint16_t*>(data_), b) * (1.0f / 32768.0f);
+    return Blend(data_, b) * (1.0f / 255.0f);
+}
+
+Vec3 Picture::SampleRgb(float x, float y) const {
+    Bilinear b = Locate(x, y, width_, height_, rowLength_);
+    Vec3 out;
+    float* channel[3] = {&out.x, &out.y, &out.z};
+    for (int c = 0; c < 3; ++c, ++b.i) {
+        *channel[c] = deep_ ? Blend(reinterpret_cast<const uint16_t*>(data_), b) * (1.0f / 32768.0f)
+                            : Blend(data_, b) * (1.0f / 255.0f);
     }
-    float top = a + (b - a) * tx, bottom = d + (e - d) * tx;
-    return (top + (bottom - top) * ty) * (deep_ ? 1.0f / 32768.0f : 1.0f / 255.0f);
+    return out;
 }
 
 float BumpMap::At(int x, int y) const {
@@ -185,6 +212,84 @@ std::vector<uint8_t> PackBumpTexture(const std::vector<uint8_t>& cells, int widt
     return texels;
 }
 
+namespace {
+
+// log2 for normal x > 0: x = 2^k m with m in [sqrt(1/2), sqrt(2)), and the series of
+// 2 atanh(t) / ln 2 with t = (m - 1) / (m + 1), |t| < 0.172; m - 1 is exact, so the result
+// keeps its relative precision near x = 1, where highlights are.
+float Log2(float x) {
+    uint32_t bits = std::bit_cast<uint32_t>(x);
+    int k = static_cast<int>(bits >> 23) - 127;
+    if (k < -126 || k > 127) return k > 127 ? 128.0f : -150.0f;  // subnormal, zero, inf, NaN
+    float m = std::bit_cast<float>((bits & 0x7FFFFFu) | 0x3F800000u);
+    if (m > 1.41421356f) {
+        m *= 0.5f;
+        k += 1;
+    }
+    float t = (m - 1.0f) / (m + 1.0f), t2 = t * t;
+    float series =
+        2.88539008f +
+        t2 * (0.961796694f + t2 * (0.577078016f + t2 * (0.412198583f + t2 * 0.320598898f)));
+    return static_cast<float>(k) + t * series;
+}
+
+// 2^y: 2^k by the exponent bits, 2^f for f in [0, 1) by its Taylor series (exactly 1 at 0).
+float Exp2(float y) {
+    if (!(y > -126.0f)) return 0.0f;
+    y = std::min(y, 127.0f);
+    int k = static_cast<int>(y);
+    if (static_cast<float>(k) > y) --k;
+    float z = (y - static_cast<float>(k)) * 0.693147181f;
+    float p = 2.75573192e-6f;
+    for (float c : {2.48015873e-5f, 1.98412698e-4f, 1.38888889e-3f, 8.33333333e-3f, 4.16666667e-2f,
+                    0.166666667f, 0.5f, 1.0f, 1.0f}) {
+        p = c + z * p;
+    }
+    return p * std::bit_cast<float>(static_cast<uint32_t>(k + 127) << 23);
+}
+
+}  // namespace
+
+float PowPositive(float x, float e) {
+    return Exp2(e * Log2(x));
+}
+
+namespace {
+// Most steps of the highlight table: linear interpolation between them stays within 1e-5 of
+// the power (relative) for every exponent and strength.
+constexpr int kHighlightSteps = 4096;
+}  // namespace
+
+void TabulateHighlight(ShadingModel& m) {
+    m.highlight.clear();
+    float lo = std::max(0.0f, m.specularCutoff);
+    if (!(lo < 1.0f)) return;
+    // A power-of-two step ending at 1: every node is exact in float, and so is a value's
+    // position between them.
+    float step = 1.0f;
+    while (step > 1.0f / (1 << 24) && step * 0.5f * kHighlightSteps >= 1.0f - lo) step *= 0.5f;
+    int steps = static_cast<int>(std::ceil((1.0f - lo) / step));
+    m.highlightStart = 1.0f - static_cast<float>(steps) * step;
+    m.highlightScale = 1.0f / step;
+    m.highlightSteps = steps;
+    m.highlight.resize(static_cast<size_t>(steps) + 2);
+    for (int i = 0; i < steps + 2; ++i) {
+        float x = m.highlightStart + step * static_cast<float>(i);
+        m.highlight[i] = x > 0 ? PowPositive(x, m.specularExponent) : 0.0f;
+    }
+}
+
+float Highlight(const ShadingModel& m, float ndh) {
+    if (m.highlight.empty()) return PowPositive(ndh, m.specularExponent);
+    // ndh may exceed 1 by rounding: the last interval extends past 1.
+    float t = std::min((ndh - m.highlightStart) * m.highlightScale,
+                       static_cast<float>(m.highlightSteps) + 0.999f);
+    t = std::max(t, 0.0f);
+    int i = static_cast<int>(t);
+    float f = t - static_cast<float>(i);
+    return m.highlight[i] + (m.highlight[i + 1] - m.highlight[i]) * f;
+}
+
 float SpecularExponent(float shininess) {
     float s = std::clamp(Finite(shininess, 0.0f), 0.0f, 100.0f);
     return 1.0f + 12.0f * s + 4.0f * s * s;
@@ -204,9 +309,10 @@ ShadingModel MakeShadingModel(const material3ds* material, const __Texture* text
         m.specularExponent = SpecularExponent(material->shininess);
         m.specularStrength = std::max(0.0f, Finite(material->shinStrength, 0.0f)) / 10.0f;
         // Highlights weaker than a quarter of an 8-bit step are not worth a pow().
-        m.specularCutoff = m.specularStrength > 0 ? std::pow(1.0f / (1024.0f * m.specularStrength),
-                                                             1.0f / m.specularExponent)
-                                                  : 2.0f;
+        m.specularCutoff =
+            m.specularStrength > 0
+                ? PowPositive(1.0f / (1024.0f * m.specularStrength), 1.0f / m.specularExponent)
+                : 2.0f;
         m.selfIllum = std::max(0.0f, Finite(material->selfIllum, 0.0f));
         m.opacity = 1.0f - std::clamp(std::fabs(Finite(material->transparency, 0.0f)), 0.0f, 1.0f);
         float amount = Finite(material->maps[PRISMCORE_BUMP_SLOT].amount, 0.0f);
@@ -224,6 +330,7 @@ ShadingModel MakeShadingModel(const material3ds* material, const __Texture* text
             m.lights.push_back(light);
         }
     }
+    TabulateHighlight(m);
     if (glass != nullptr && glass->useGlass == 1) {
         m.glass = true;
         m.glassMix = std::clamp(Finite(glass->koefficient, 0.0f) / 10.0f, -1.0f, 1.0f);
@@ -304,7 +411,7 @@ LightSum Illuminate(const ShadingModel& model, Vec3 n, Vec3 position, bool specu
         // Blinn-Phong with the orthographic view direction (0, 0, 1).
         float ndh = Dot(n, Normalize(l + Vec3{0, 0, 1}));
         if (ndh > model.specularCutoff) {
-            sum.specular = sum.specular + light.color * std::pow(ndh, model.specularExponent);
+            sum.specular = sum.specular + light.color * Highlight(model, ndh);
         }
     }
     return sum;
@@ -327,7 +434,17 @@ Vec3 Refracted(const ShadingModel& model, const Picture& source, Vec3 n, float x
     float* channel[3] = {&out.x, &out.y, &out.z};
     // Displacements on a 1/64-pixel grid keep the sample position exact, so a band moved
     // by whole pixels reads the same bilinear weights as the whole picture.
-    auto grid = [](float d) { return std::fabs(d) < 1e6f ? std::nearbyint(d * 64.0f) / 64.0f : d; };
+    auto grid = [](float d) {
+        float t = d * 64.0f;
+        // Round half to even as nearbyint does, without the library call: adding and taking
+        // away 1.5 * 2^23 leaves the nearest integer for |t| < 2^22.
+        if (std::fabs(t) < 4194304.0f) return ((t + 12582912.0f) - 12582912.0f) * (1.0f / 64.0f);
+        return std::fabs(d) < 1e6f ? std::nearbyint(t) / 64.0f : d;
+    };
+    if (spread == 0) {
+        float ox = grid(dx), oy = grid(dy);
+        return source.SampleRgb(x + ox, y + oy);
+    }
     for (int c = 0; c < 3; ++c) {
         *channel[c] = source.Sample(x + grid(dx * scale[c]), y + grid(dy * scale[c]), c);
     }
@@ -362,6 +479,126 @@ Shade ShadeSurface(const ShadingModel& model, const ShadeSetup& s, DrawMode mode
         base = w >= 0 ? base + (g - base) * w : base * (1 + w) + (Vec3{1, 1, 1} - g) * -w;
     }
     return {base + model.specular * light.specular * model.specularStrength, model.opacity};
+}
+
+namespace {
+
+// Four pixels side by side. Every lane performs exactly the operations of ShadeSurface in
+// the same order, so the result is the same to the bit.
+using F4 = float __attribute__((vector_size(16)));
+using I4 = int32_t __attribute__((vector_size(16)));
+
+struct V4 {
+    F4 x, y, z;
+};
+
+inline F4 Splat(float v) {
+    return F4{v, v, v, v};
+}
+
+inline F4 Dot4(const V4& a, const V4& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+inline V4 Normalize4(const V4& v) {
+    F4 l2 = Dot4(v, v);
+    I4 ok = (l2 > Splat(1e-30f)) & (l2 < Splat(1e30f));
+    F4 inv = Splat(1.0f) / F4(_mm_sqrt_ps(l2));
+    return {ok ? v.x * inv : Splat(0), ok ? v.y * inv : Splat(0), ok ? v.z * inv : Splat(1)};
+}
+
+inline F4 At4(const ShadeSetup* const s[4], Plane ShadeSetup::*member, F4 x, F4 y) {
+    F4 a0, ax, ay, x0, y0;
+    for (int k = 0; k < 4; ++k) {
+        const Plane& p = s[k]->*member;
+        a0[k] = p.a0;
+        ax[k] = p.ax;
+        ay[k] = p.ay;
+        x0[k] = p.x0;
+        y0[k] = p.y0;
+    }
+    return a0 + ax * (x - x0) + ay * (y - y0);
+}
+
+inline F4 Lanes(const ShadeSetup* const s[4], float ShadeSetup::*member) {
+    return F4{s[0]->*member, s[1]->*member, s[2]->*member, s[3]->*member};
+}
+
+}  // namespace
+
+void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const s[4], DrawMode mode,
+                   const Picture& source, const float px[4], const float py[4], Shade out[4]) {
+    const F4 x{px[0], px[1], px[2], px[3]}, y{py[0], py[1], py[2], py[3]};
+    V4 n;
+    if (mode == DrawMode::kPhong) {
+        n = Normalize4({At4(s, &ShadeSetup::nx, x, y), At4(s, &ShadeSetup::ny, x, y),
+                        At4(s, &ShadeSetup::nz, x, y)});
+        if (model.doubleSide) {
+            I4 flip = n.z < Splat(0);
+            n = {flip ? n.x * -1.0f : n.x, flip ? n.y * -1.0f : n.y, flip ? n.z * -1.0f : n.z};
+        }
+        if (model.bumpTilt != 0 && !model.bump.empty()) {
+            F4 u = At4(s, &ShadeSetup::u, x, y), v = At4(s, &ShadeSetup::v, x, y), du, dv;
+            for (int k = 0; k < 4; ++k) {
+                float a, b;
+                model.bump.Gradient(u[k], v[k], a, b);
+                du[k] = a;
+                dv[k] = b;
+            }
+            F4 tx = du * Lanes(s, &ShadeSetup::uDirX) + dv * Lanes(s, &ShadeSetup::vDirX);
+            F4 ty = du * Lanes(s, &ShadeSetup::uDirY) + dv * Lanes(s, &ShadeSetup::vDirY);
+            F4 tilt = Splat(model.bumpTilt);
+            n = Normalize4({n.x - tilt * tx, n.y - tilt * ty, n.z});
+        }
+    } else {
+        for (int k = 0; k < 4; ++k) {
+            n.x[k] = s[k]->flatNormal.x;
+            n.y[k] = s[k]->flatNormal.y;
+            n.z[k] = s[k]->flatNormal.z;
+        }
+    }
+    const V4 position{x - Splat(model.centerX), y - Splat(model.centerY),
+                      At4(s, &ShadeSetup::z, x, y)};
+    V4 diffuse{Splat(0), Splat(0), Splat(0)}, specular = diffuse;
+    for (const Light& light : model.lights) {
+        V4 l =
+            Normalize4({Splat(light.position.x) - position.x, Splat(light.position.y) - position.y,
+                        Splat(light.position.z) - position.z});
+        F4 ndl = Dot4(n, l);
+        I4 lit = ndl > Splat(0);
+        if (!(lit[0] | lit[1] | lit[2] | lit[3])) continue;
+        diffuse = {lit ? diffuse.x + Splat(light.color.x) * ndl : diffuse.x,
+                   lit ? diffuse.y + Splat(light.color.y) * ndl : diffuse.y,
+                   lit ? diffuse.z + Splat(light.color.z) * ndl : diffuse.z};
+        F4 ndh = Dot4(n, Normalize4({l.x + Splat(0), l.y + Splat(0), l.z + Splat(1)}));
+        for (int k = 0; k < 4; ++k) {
+            if (lit[k] != 0 && ndh[k] > model.specularCutoff) {
+                float h = Highlight(model, ndh[k]);
+                specular.x[k] = specular.x[k] + light.color.x * h;
+                specular.y[k] = specular.y[k] + light.color.y * h;
+                specular.z[k] = specular.z[k] + light.color.z * h;
+            }
+        }
+    }
+    const float lightShare = std::max(0.0f, 1.0f - model.selfIllum);
+    auto base = [&](float d, float a, F4 light) {
+        return Splat(d * model.selfIllum) +
+               (Splat(a * kAmbientLight) + Splat(d) * light) * Splat(lightShare);
+    };
+    const V4 b{base(model.diffuse.x, model.ambient.x, diffuse.x),
+               base(model.diffuse.y, model.ambient.y, diffuse.y),
+               base(model.diffuse.z, model.ambient.z, diffuse.z)};
+    for (int k = 0; k < 4; ++k) {
+        Vec3 lane{b.x[k], b.y[k], b.z[k]};
+        if (model.glass && source.valid()) {
+            Vec3 g = Refracted(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
+                               mode == DrawMode::kPhong);
+            float w = model.glassMix;
+            lane = w >= 0 ? lane + (g - lane) * w : lane * (1 + w) + (Vec3{1, 1, 1} - g) * -w;
+        }
+        Vec3 light{specular.x[k], specular.y[k], specular.z[k]};
+        out[k] = {lane + model.specular * light * model.specularStrength, model.opacity};
+    }
 }
 
 }  // namespace fw::prismcore

@@ -62,6 +62,8 @@ class Picture {
     // Bilinear sample of one channel at a continuous pixel position (centres at i + 0.5),
     // clamped at the edges.
     float Sample(float x, float y, int c) const;
+    // The same for red, green and blue at one position: the weights are found once.
+    Vec3 SampleRgb(float x, float y) const;
 
   private:
     const uint8_t* data_;
@@ -100,6 +102,11 @@ struct ShadingModel {
     float specularExponent = 28;
     float specularStrength = 1;
     float specularCutoff = 0;  // N.H below this adds no visible highlight
+    // N.H^exponent tabulated over [specularCutoff, 1] for linear interpolation (a pow per
+    // light and pixel was the largest single cost); empty: computed.
+    std::vector<float> highlight;
+    float highlightStart = 0, highlightScale = 0;  // N.H of the first entry, entries per unit
+    int highlightSteps = 0;
     float selfIllum = 0.1f;
     float opacity = 1;
     std::vector<Light> lights;
@@ -122,6 +129,14 @@ ShadingModel MakeShadingModel(const material3ds* material, const __Texture* text
                               int lightCount, const light3ds* lights, const GlassProp* glass,
                               bool doubleSide, float centerX, float centerY);
 float SpecularExponent(float shininess);
+// Fills model.highlight from the exponent and cut-off.
+void TabulateHighlight(ShadingModel& model);
+// N.H^exponent for N.H above the cut-off.
+float Highlight(const ShadingModel& model, float ndh);
+// x^e for x > 0 (0 for subnormal x), relative error below 1e-6 (1 + |e log2 x| / 10). Our own
+// rather than the C library's pow: those differ between platforms in the last bits, and the
+// pictures of the Windows and Linux builds must not.
+float PowPositive(float x, float e);
 
 // A value affine in pixel coordinates, referred to a point near the triangle so that thin
 // triangles far from the origin keep their precision.
@@ -158,6 +173,9 @@ struct Shade {
 // Full shading at pixel position (x, y): flat or Phong normal, bump (Phong), lights, glass.
 Shade ShadeSurface(const ShadingModel& model, const ShadeSetup& setup, DrawMode mode,
                    const Picture& source, float x, float y);
+// ShadeSurface for four positions at once (flat and Phong modes), with identical results.
+void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const setups[4], DrawMode mode,
+                   const Picture& source, const float x[4], const float y[4], Shade out[4]);
 Vec3 LitDiffuse(const ShadingModel& model, Vec3 normal, Vec3 position);
 
 }  // namespace fw::prismcore

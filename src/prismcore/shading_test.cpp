@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "prismcore/synthetic_frost.h"
@@ -130,6 +132,85 @@ TEST(Model, ShininessTightensTheHighlightMonotonically) {
         previous = SpecularExponent(s);
     }
     EXPECT_EQ(SpecularExponent(-3), SpecularExponent(0));
+}
+
+TEST(Model, OwnPowerFollowsTheLibrarysOverTheHighlightRange) {
+    // Highlight exponents reach 41 201; the bases lie between the cut-off and just above 1.
+    for (float e : {1.0f, 2.5f, 28.0f, 1000.0f, 41201.0f, 0.05f}) {
+        for (float x = 1e-30f; x < 1.00001f; x = x < 0.999f ? x * 1.37f + 1e-4f : x + 1e-6f) {
+            double expected = std::pow(static_cast<double>(x), static_cast<double>(e));
+            if (expected < 1e-37) continue;
+            // Float rounding of e log2 x bounds the precision: it grows with that magnitude.
+            double y = std::fabs(std::log2(expected));
+            ASSERT_NEAR(PowPositive(x, e), expected, (1e-6 + 1e-7 * y) * expected) << x << "^" << e;
+        }
+    }
+    EXPECT_EQ(PowPositive(1, 41201), 1);
+    EXPECT_EQ(PowPositive(0.5f, 1e6f), 0);  // underflow, not garbage
+    EXPECT_EQ(PowPositive(0, 3), 0);
+    EXPECT_EQ(PowPositive(std::numeric_limits<float>::denorm_min(), 2), 0);
+}
+
+TEST(Model, HighlightTableFollowsThePowerAboveTheCutoff) {
+    testing::Records r = testing::DefaultRecords(false, 1);
+    for (float shininess : {0.0f, 1.5f, 4.0f, 20.0f, 100.0f}) {
+        for (float strength : {1.0f, 10.0f, 1000.0f}) {
+            r.material.shininess = shininess;
+            r.material.shinStrength = strength;
+            ShadingModel m =
+                MakeShadingModel(&r.material, r.textures, 2, r.lights, &r.glass, false, 0, 0);
+            ASSERT_FALSE(m.highlight.empty());
+            for (float x = m.specularCutoff; x <= 1.0f; x += (1.0f - m.specularCutoff) / 777) {
+                if (!(x > m.specularCutoff)) continue;
+                float expected = PowPositive(x, m.specularExponent);
+                ASSERT_NEAR(Highlight(m, x), expected, 1e-5f * expected + 1e-8f)
+                    << shininess << " " << strength << " " << x;
+            }
+            EXPECT_EQ(Highlight(m, 1.0f), 1.0f);
+        }
+    }
+}
+
+TEST(Shading, FourPixelsAtOnceMatchOneAtATimeToTheBit) {
+    testing::Scene scene = testing::MakeFrost(200, 150, 400);
+    std::vector<uint8_t> source = testing::SourcePicture<uint8_t>(200, 150, 255.0f);
+    Picture picture(source.data(), 200, 150, 200 * 4, false);
+    testing::Records r = testing::DefaultRecords();
+    for (bool doubleSide : {false, true}) {
+        for (float aberration : {0.0f, 20.0f}) {
+            r.glass.aberration = aberration;
+            ShadingModel m = MakeShadingModel(&r.material, r.textures, 2, r.lights, &r.glass,
+                                              doubleSide, 100, 75);
+            std::vector<ShadeSetup> setups(scene.triangles.size());
+            for (size_t t = 0; t < setups.size(); ++t) {
+                Corner c[3];
+                for (int k = 0; k < 3; ++k) {
+                    const __Point3ds& p = scene.points[scene.triangles[t].index[k]];
+                    c[k] = {100.0 + p.x, 75.0 + p.y, &p};
+                }
+                MakeShadeSetup(m, static_cast<uint32_t>(t), c, setups[t]);
+            }
+            for (DrawMode mode : {DrawMode::kFlat, DrawMode::kPhong}) {
+                for (size_t t = 0; t + 4 <= setups.size(); t += 3) {
+                    const ShadeSetup* four[4];
+                    float x[4], y[4];
+                    for (int k = 0; k < 4; ++k) {
+                        four[k] = &setups[t + k];
+                        x[k] = four[k]->nx.x0 + 0.25f * k - 0.5f;
+                        y[k] = four[k]->nx.y0 + 0.125f * k;
+                    }
+                    Shade out[4];
+                    ShadeSurface4(m, four, mode, picture, x, y, out);
+                    for (int k = 0; k < 4; ++k) {
+                        Shade one = ShadeSurface(m, *four[k], mode, picture, x[k], y[k]);
+                        ASSERT_EQ(std::memcmp(&one.color, &out[k].color, sizeof(Vec3)), 0)
+                            << t + k << " " << static_cast<int>(mode);
+                        ASSERT_EQ(one.opacity, out[k].opacity);
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(Model, DoubleSideTurnsNormalsTowardTheViewer) {
