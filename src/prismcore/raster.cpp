@@ -210,10 +210,20 @@ bool SceneView::DepthRange(uint32_t triangle, float& minZ, float& maxZ) const {
     return true;
 }
 
-void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
-                       TileVisibility& tile) {
-    ++tile.sinceFloor;
-    const int count = pattern.count;
+namespace {
+
+// kCount > 0: the pattern's sample count known at compile time, which lets the compiler
+// unroll and vectorise the per-sample loops of the two patterns in use.
+template <int kCount>
+void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
+                   TileVisibility& tile) {
+    const int count = kCount > 0 ? kCount : pattern.count;
+    // The tile's fields in locals: the stores into its buffers could otherwise alias them.
+    float* const depthData = tile.depth.data();
+    uint32_t* const idData = tile.id.data();
+    const int tileX0 = tile.x0, tileY0 = tile.y0;
+    const size_t tileWidth = static_cast<size_t>(tile.width);
+    size_t uncovered = tile.uncovered;
     float dz[kMaxSamples];
     for (int s = 0; s < count; ++s) {
         dz[s] = t.z.ax * (pattern.ox[s] / static_cast<float>(kSubPixel)) +
@@ -244,9 +254,10 @@ void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern
                 rowStart[e] = f[e].a * (xa * kSubPixel) + f[e].b * (py * kSubPixel) + f[e].c;
             }
             // Thin diagonal triangles fill a small part of their bounding box: step only over
-            // the span of pixels that may hold a covered sample.
+            // the span of pixels that may hold a covered sample. Narrow rows skip the divisions:
+            // the test per pixel rejects the same pixels.
             int first = 0, last = xb - xa;
-            for (int e = 0; e < 3 && first <= last; ++e) {
+            for (int e = 0; e < 3 && first <= last && last >= 4; ++e) {
                 int64_t step = f[e].a * kSubPixel, reach = rowStart[e] + hi[e];
                 if (step == 0) {
                     if (reach < 0) last = -1;
@@ -257,6 +268,7 @@ void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern
                 }
             }
             if (first > last) continue;
+            const size_t rowBase = static_cast<size_t>(py - tileY0) * tileWidth * count;
             int64_t e0 = rowStart[0] + s0 * first, e1 = rowStart[1] + s1 * first,
                     e2 = rowStart[2] + s2 * first;
             for (int px = xa + first; px <= xa + last; ++px, e0 += s0, e1 += s1, e2 += s2) {
@@ -273,11 +285,11 @@ void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern
                     }
                 }
                 float zp = t.z.At(static_cast<float>(px), static_cast<float>(py));
-                size_t base = tile.Index(px, py);
+                const size_t base = rowBase + static_cast<size_t>(px - tileX0) * count;
+                float* depth = depthData + base;
+                uint32_t* ids = idData + base;
                 if (mask == allSamples) {
                     // Inside the triangle: a branch-free pass the compiler vectorises.
-                    float* depth = tile.depth.data() + base;
-                    uint32_t* ids = tile.id.data() + base;
                     size_t taken = 0;
                     for (int s = 0; s < count; ++s) {
                         float z = zp + dz[s];
@@ -286,20 +298,36 @@ void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern
                         depth[s] = nearer ? z : depth[s];
                         ids[s] = nearer ? id : ids[s];
                     }
-                    tile.uncovered -= taken;
+                    uncovered -= taken;
                     continue;
                 }
                 for (; mask != 0; mask &= mask - 1) {
                     int s = std::countr_zero(mask);
                     float z = zp + dz[s];
-                    if (z > tile.depth[base + s]) {
-                        tile.uncovered -= tile.id[base + s] == kNoTriangle;
-                        tile.depth[base + s] = z;
-                        tile.id[base + s] = id;
+                    if (z > depth[s]) {
+                        uncovered -= ids[s] == kNoTriangle;
+                        depth[s] = z;
+                        ids[s] = id;
                     }
                 }
             }
         }
+    }
+    tile.uncovered = uncovered;
+}
+
+}  // namespace
+
+void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
+                       TileVisibility& tile) {
+    ++tile.sinceFloor;
+    switch (pattern.count) {
+        case 1:
+            return RasterizeWith<1>(t, id, pattern, tile);
+        case 16:
+            return RasterizeWith<16>(t, id, pattern, tile);
+        default:
+            return RasterizeWith<0>(t, id, pattern, tile);
     }
 }
 
