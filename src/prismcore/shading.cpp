@@ -105,6 +105,16 @@ float Picture::Sample(float x, float y, int c) const {
     return Blend(data_, b) * (1.0f / 255.0f);
 }
 
+Picture::Texel Picture::Corners(int ix, int iy, int c) const {
+    size_t i = static_cast<size_t>(iy) * rowLength_ + static_cast<size_t>(ix) * 4 + c;
+    size_t dx = ix + 1 < width_ ? 4 : 0, dy = iy + 1 < height_ ? rowLength_ : 0;
+    auto read = [&](const auto* p) {
+        return Texel{static_cast<float>(p[i]), static_cast<float>(p[i + dx]),
+                     static_cast<float>(p[i + dy]), static_cast<float>(p[i + dy + dx])};
+    };
+    return deep_ ? read(reinterpret_cast<const uint16_t*>(data_)) : read(data_);
+}
+
 Vec3 Picture::SampleRgb(float x, float y) const {
     Bilinear b = Locate(x, y, width_, height_, rowLength_);
     Vec3 out;
@@ -524,6 +534,44 @@ inline F4 Lanes(const ShadeSetup* const s[4], float ShadeSetup::*member) {
     return F4{s[0]->*member, s[1]->*member, s[2]->*member, s[3]->*member};
 }
 
+// Refracted for four lanes; false when a displacement is too large (or not finite) for the
+// quick rounding, and the caller takes the scalar path.
+bool Refracted4(const ShadingModel& model, const Picture& source, const V4& n, F4 x, F4 y,
+                bool aberration, V4& out) {
+    const F4 dx = Splat(model.refractPixels) * n.x, dy = Splat(model.refractPixels) * n.y;
+    const float spread = aberration ? model.aberration : 0.0f;
+    const float scale[3] = {1.0f - spread, 1.0f, 1.0f + spread};
+    F4* channel[3] = {&out.x, &out.y, &out.z};
+    const F4 lastX = Splat(static_cast<float>(source.width() - 1));
+    const F4 lastY = Splat(static_cast<float>(source.height() - 1));
+    for (int c = 0; c < 3; ++c) {
+        F4 tx = dx * Splat(scale[c]) * Splat(64.0f), ty = dy * Splat(scale[c]) * Splat(64.0f);
+        const F4 limit = Splat(4194304.0f);
+        I4 small = (tx < limit) & (tx > -limit) & (ty < limit) & (ty > -limit);
+        if (!(small[0] & small[1] & small[2] & small[3])) return false;
+        const F4 magic = Splat(12582912.0f), sixtyFourth = Splat(1.0f / 64.0f);
+        // Locate, lane by lane as the scalar sample does.
+        F4 fx = x + ((tx + magic) - magic) * sixtyFourth - Splat(0.5f);
+        F4 fy = y + ((ty + magic) - magic) * sixtyFourth - Splat(0.5f);
+        fx = fx > Splat(0) ? (lastX < fx ? lastX : fx) : Splat(0);
+        fy = fy > Splat(0) ? (lastY < fy ? lastY : fy) : Splat(0);
+        I4 ix = __builtin_convertvector(fx, I4), iy = __builtin_convertvector(fy, I4);
+        F4 wx = fx - __builtin_convertvector(ix, F4), wy = fy - __builtin_convertvector(iy, F4);
+        F4 a, b, d, e;
+        for (int k = 0; k < 4; ++k) {
+            Picture::Texel t = source.Corners(ix[k], iy[k], c);
+            a[k] = t.a;
+            b[k] = t.b;
+            d[k] = t.c;
+            e[k] = t.d;
+        }
+        F4 top = a + (b - a) * wx, bottom = d + (e - d) * wx;
+        *channel[c] =
+            (top + (bottom - top) * wy) * Splat(source.deep() ? 1.0f / 32768.0f : 1.0f / 255.0f);
+    }
+    return true;
+}
+
 }  // namespace
 
 void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const s[4], DrawMode mode,
@@ -588,11 +636,16 @@ void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const s[4], Draw
     const V4 b{base(model.diffuse.x, model.ambient.x, diffuse.x),
                base(model.diffuse.y, model.ambient.y, diffuse.y),
                base(model.diffuse.z, model.ambient.z, diffuse.z)};
+    V4 glass;
+    const bool glassy = model.glass && source.valid();
+    const bool quick =
+        glassy && Refracted4(model, source, n, x, y, mode == DrawMode::kPhong, glass);
     for (int k = 0; k < 4; ++k) {
         Vec3 lane{b.x[k], b.y[k], b.z[k]};
-        if (model.glass && source.valid()) {
-            Vec3 g = Refracted(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
-                               mode == DrawMode::kPhong);
+        if (glassy) {
+            Vec3 g = quick ? Vec3{glass.x[k], glass.y[k], glass.z[k]}
+                           : Refracted(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
+                                       mode == DrawMode::kPhong);
             float w = model.glassMix;
             lane = w >= 0 ? lane + (g - lane) * w : lane * (1 + w) + (Vec3{1, 1, 1} - g) * -w;
         }

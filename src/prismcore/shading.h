@@ -64,6 +64,12 @@ class Picture {
     float Sample(float x, float y, int c) const;
     // The same for red, green and blue at one position: the weights are found once.
     Vec3 SampleRgb(float x, float y) const;
+    // The four components a bilinear sample with top-left pixel (ix, iy) blends, as
+    // component values: top left, top right, bottom left, bottom right (clamped at the edge).
+    struct Texel {
+        float a, b, c, d;
+    };
+    Texel Corners(int ix, int iy, int c) const;
 
   private:
     const uint8_t* data_;
