@@ -534,6 +534,38 @@ inline F4 Lanes(const ShadeSetup* const s[4], float ShadeSetup::*member) {
     return F4{s[0]->*member, s[1]->*member, s[2]->*member, s[3]->*member};
 }
 
+// BumpMap::Gradient for four lanes, the same arithmetic; only the table reads are per lane.
+void Gradient4(const BumpMap& map, F4 u, F4 v, F4& du, F4& dv) {
+    auto position = [](F4 c, int size) {
+        F4 finite = ((c - c) == Splat(0)) ? c : Splat(0.5f);  // c - c is NaN for inf and NaN
+        F4 clamped = finite < Splat(0) ? Splat(0) : (Splat(1) < finite ? Splat(1) : finite);
+        return clamped * Splat(static_cast<float>(size)) - Splat(0.5f);
+    };
+    const F4 s = position(u, map.width), t = position(v, map.height);
+    const I4 is = __builtin_convertvector(s + Splat(1), I4) - 1;
+    const I4 it = __builtin_convertvector(t + Splat(1), I4) - 1;
+    const F4 fs = s - __builtin_convertvector(is, F4), ft = t - __builtin_convertvector(it, F4);
+    F4 g[2][4];  // gradient along u, v; corners top left, top right, bottom left, bottom right
+    for (int k = 0; k < 4; ++k) {
+        int x0 = std::clamp(is[k], 0, map.width - 1), x1 = std::clamp(is[k] + 1, 0, map.width - 1);
+        int y0 = std::clamp(it[k], 0, map.height - 1),
+            y1 = std::clamp(it[k] + 1, 0, map.height - 1);
+        size_t a = static_cast<size_t>(y0) * map.width, b = static_cast<size_t>(y1) * map.width;
+        const size_t at[4] = {a + x0, a + x1, b + x0, b + x1};
+        for (int c = 0; c < 4; ++c) {
+            g[0][c][k] = map.gradU[at[c]];
+            g[1][c][k] = map.gradV[at[c]];
+        }
+    }
+    F4 out[2];
+    for (int d = 0; d < 2; ++d) {
+        F4 top = g[d][0] + (g[d][1] - g[d][0]) * fs, bottom = g[d][2] + (g[d][3] - g[d][2]) * fs;
+        out[d] = top + (bottom - top) * ft;
+    }
+    du = out[0];
+    dv = out[1];
+}
+
 // Refracted for four lanes; false when a displacement is too large (or not finite) for the
 // quick rounding, and the caller takes the scalar path.
 bool Refracted4(const ShadingModel& model, const Picture& source, const V4& n, F4 x, F4 y,
@@ -586,13 +618,9 @@ void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const s[4], Draw
             n = {flip ? n.x * -1.0f : n.x, flip ? n.y * -1.0f : n.y, flip ? n.z * -1.0f : n.z};
         }
         if (model.bumpTilt != 0 && !model.bump.empty()) {
-            F4 u = At4(s, &ShadeSetup::u, x, y), v = At4(s, &ShadeSetup::v, x, y), du, dv;
-            for (int k = 0; k < 4; ++k) {
-                float a, b;
-                model.bump.Gradient(u[k], v[k], a, b);
-                du[k] = a;
-                dv[k] = b;
-            }
+            F4 du, dv;
+            Gradient4(model.bump, At4(s, &ShadeSetup::u, x, y), At4(s, &ShadeSetup::v, x, y), du,
+                      dv);
             F4 tx = du * Lanes(s, &ShadeSetup::uDirX) + dv * Lanes(s, &ShadeSetup::vDirX);
             F4 ty = du * Lanes(s, &ShadeSetup::uDirY) + dv * Lanes(s, &ShadeSetup::vDirY);
             F4 tilt = Splat(model.bumpTilt);
