@@ -318,7 +318,7 @@ ShadingModel MakeShadingModel(const material3ds* material, const __Texture* text
         m.specular = FiniteColor(material->specular, {});
         m.specularExponent = SpecularExponent(material->shininess);
         m.specularStrength = std::max(0.0f, Finite(material->shinStrength, 0.0f)) / 10.0f;
-        // Highlights weaker than a quarter of an 8-bit step are not worth a pow().
+        // Highlights weaker than a quarter of an 8-bit step are not worth computing.
         m.specularCutoff =
             m.specularStrength > 0
                 ? PowPositive(1.0f / (1024.0f * m.specularStrength), 1.0f / m.specularExponent)
