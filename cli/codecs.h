@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/picture.h"
 
@@ -22,6 +23,10 @@ bool HaveTiff();
 int ExifOrientation(const unsigned char* exif, size_t size);
 // Turns a picture stored in Exif orientation `orientation` upright, as viewers show it.
 void ApplyOrientation(Picture& picture, int orientation);
+
+// The picture as 8-bit RGB rows for formats that hold nothing else (JPEG): grey is
+// repeated, alpha dropped, 16 bits rounded.
+std::vector<unsigned char> Rgb8(const Picture& picture);
 
 // Whether a decoder's header values are acceptable; sets `error` otherwise.
 bool CheckDimensions(long long width, long long height, std::string& error);

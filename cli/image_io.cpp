@@ -198,6 +198,19 @@ void ApplyOrientation(Picture& picture, int orientation) {
     picture = std::move(out);
 }
 
+std::vector<unsigned char> Rgb8(const Picture& picture) {
+    std::vector<unsigned char> rgb(size_t(picture.width) * size_t(picture.height) * 3);
+    const bool grey = picture.channels <= 2;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const unsigned v = picture.At(x, y, grey ? 0 : c);
+                rgb[(size_t(y) * size_t(picture.width) + size_t(x)) * 3 + size_t(c)] =
+                    static_cast<unsigned char>(picture.depth == 16 ? (v * 255 + 32767) / 65535 : v);
+            }
+    return rgb;
+}
+
 bool CheckDimensions(long long width, long long height, std::string& error) {
     if (width <= 0 || height <= 0) {
         error = "picture has no pixels";

@@ -209,15 +209,7 @@ bool WritePng(const std::string& path, const Picture& picture, std::string& erro
 }
 
 bool WriteJpeg(const std::string& path, const Picture& picture, std::string& error) {
-    std::vector<unsigned char> rgb(size_t(picture.width) * size_t(picture.height) * 3);
-    const bool grey = picture.channels <= 2;
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const unsigned v = picture.At(x, y, grey ? 0 : c);
-                rgb[(size_t(y) * size_t(picture.width) + size_t(x)) * 3 + size_t(c)] =
-                    static_cast<unsigned char>(picture.depth == 16 ? (v * 255 + 32767) / 65535 : v);
-            }
+    const std::vector<unsigned char> rgb = Rgb8(picture);
     std::vector<unsigned char> file;
     if (!stbi_write_jpg_to_func(AppendToVector, &file, picture.width, picture.height, 3, rgb.data(),
                                 92)) {
