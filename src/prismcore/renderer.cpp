@@ -10,11 +10,13 @@
 namespace fw::prismcore {
 namespace {
 
-// Shading set-ups of the triangles a tile shows; few triangles are visible in one tile, so
-// a small direct-mapped cache keeps the memory per worker fixed.
-constexpr size_t kShadeCacheSize = 64;
+// Shading waits in a queue per worker; set-ups of the triangles it needs are made once per
+// tile. Both are fixed in size, so the memory per worker stays bounded: a full queue or
+// table is shaded and emptied between two pixels.
+constexpr uint32_t kSetupCapacity = 256;
+constexpr uint32_t kSetupTableSize = 1024;  // power of two, a quarter full at most
+constexpr size_t kRequestCapacity = 2048;
 // Lines in the hidden-line mode stay visible against a fill this far in front of them, so a
-// triangle's own surface and coplanar neighbours never hide its edges.
 constexpr float kLineDepthTolerance = 0.01f;
 // Worker threads beyond this gain nothing and only cost stacks, which a 32-bit host's
 // address space can least afford.
@@ -27,10 +29,60 @@ float CentreOffset(int sum, int samples) {
     return static_cast<float>(((mean * 64.0 + 6755399441055744.0) - 6755399441055744.0) / 64.0);
 }
 
+// One surface sample to shade: a triangle at a position in a pixel of the tile, and its
+// share of the pixel's samples.
+struct ShadeRequest {
+    float x, y;
+    uint32_t slot;
+    uint16_t lx, ly;
+    float weight;
+};
+
 struct Scratch {
     TileVisibility visibility;
-    std::array<ShadeSetup, kShadeCacheSize> cache;
+    std::vector<ShadeSetup> setups;
+    uint32_t setupCount = 0;
+    std::vector<uint32_t> tableId, tableSlot;  // open addressing: triangle -> set-up
+    std::vector<ShadeRequest> requests;
+    std::vector<Shade> shades;
+    size_t requestCount = 0;
     std::vector<uint32_t> lineId;
+
+    void Allocate(int samples) {
+        visibility.Reset(0, 0, kTileSize, kTileSize, samples);
+        setups.resize(kSetupCapacity);
+        tableId.assign(kSetupTableSize, kNoTriangle);
+        tableSlot.resize(kSetupTableSize);
+        requests.resize(kRequestCapacity);
+        shades.resize(kRequestCapacity + 3);  // batches of four
+        lineId.reserve(kTileSize * kTileSize);
+    }
+    // Room for one more pixel of `samples` entries.
+    bool HasRoom(int samples) const {
+        return setupCount + samples <= kSetupCapacity && requestCount + samples <= kRequestCapacity;
+    }
+    void Request(const ShadeRequest& r) { requests[requestCount++] = r; }
+    // The set-up slot of triangle id: true when it already holds the triangle, else a new
+    // slot for the caller to fill.
+    bool Find(uint32_t id, uint32_t& slot) {
+        uint32_t h = (id * 2654435761u) >> 22;  // top 10 bits
+        for (;; h = (h + 1) & (kSetupTableSize - 1)) {
+            if (tableId[h] == id) {
+                slot = tableSlot[h];
+                return true;
+            }
+            if (tableId[h] == kNoTriangle) {
+                tableId[h] = id;
+                slot = tableSlot[h] = setupCount++;
+                return false;
+            }
+        }
+    }
+    void Clear() {
+        if (setupCount > 0) std::fill(tableId.begin(), tableId.end(), kNoTriangle);
+        setupCount = 0;
+        requestCount = 0;
+    }
 };
 
 class TileRenderer {
@@ -52,7 +104,7 @@ class TileRenderer {
         int x0 = tx * kTileSize, y0 = ty * kTileSize;
         int w = std::min(kTileSize, job_.scene.width - x0);
         int h = std::min(kTileSize, job_.scene.height - y0);
-        for (ShadeSetup& s : scratch.cache) s.id = kNoTriangle;
+        scratch.Clear();
         switch (job_.mode) {
             case DrawMode::kWire:
             case DrawMode::kLine:
@@ -62,7 +114,11 @@ class TileRenderer {
             case DrawMode::kFlat:
             case DrawMode::kPhong:
                 Rasterize(begin, end, x0, y0, w, h, scratch.visibility);
-                Resolve(scratch);
+                if (pattern_.count == 16) {
+                    Resolve<16>(scratch);
+                } else {
+                    Resolve<1>(scratch);
+                }
                 break;
         }
     }
@@ -85,16 +141,6 @@ class TileRenderer {
         }
     }
 
-    const ShadeSetup& Setup(uint32_t id, Scratch& scratch) const {
-        ShadeSetup& slot = scratch.cache[id % kShadeCacheSize];
-        if (slot.id != id) {
-            Corner corners[3];
-            job_.scene.Corners(id, corners);  // valid: the triangle was rasterised
-            MakeShadeSetup(model_, id, corners, slot);
-        }
-        return slot;
-    }
-
     // Composites premultiplied surface colour of total alpha `alpha` over the background
     // pixel with "over"; a pixel nothing was drawn onto stays as it was.
     void Composite(int px, int py, Vec3 premultiplied, float alpha) const {
@@ -115,66 +161,36 @@ class TileRenderer {
         bg.WritePixel(job_.background, px, py, color.x, color.y, color.z, outAlpha);
     }
 
+    // Shading goes through ShadeSurface4 in batches of four requests, whole pixels and
+    // triangle edges alike; requests are kept in pixel order and composited in that order.
+    template <int kCount>
     void Resolve(Scratch& scratch) const {
         const TileVisibility& vis = scratch.visibility;
-        const int count = pattern_.count;
-        const float sampleWeight = 1.0f / count;
+        if (vis.uncovered == vis.id.size()) return;
+        const float sampleWeight = 1.0f / kCount;
         struct Entry {
             uint32_t id;
             int samples, sumX, sumY;
         };
-        struct Pending {
-            int px, py;
-            const ShadeSetup* setup;
-        };
-        Pending batch[4];
-        int pending = 0;
-        auto flush = [&] {
-            if (pending == 0) return;
-            const ShadeSetup* setups[4];
-            float xs[4], ys[4];
-            for (int k = 0; k < 4; ++k) {
-                const Pending& p = batch[k < pending ? k : 0];
-                setups[k] = p.setup;
-                xs[k] = p.px + fullX_;
-                ys[k] = p.py + fullY_;
-            }
-            Shade shades[4];
-            ShadeSurface4(model_, setups, job_.mode, job_.source, xs, ys, shades);
-            for (int k = 0; k < pending; ++k) {
-                float a = count * sampleWeight * shades[k].opacity;
-                Composite(batch[k].px, batch[k].py, Vec3{} + shades[k].color * a,
-                          std::min(0 + a, 1.0f));
-            }
-            pending = 0;
-        };
-        // A set-up about to be replaced in the cache must first serve the pixels waiting for it.
-        auto setupFor = [&](uint32_t id) -> const ShadeSetup& {
-            if (scratch.cache[id % kShadeCacheSize].id != id) {
-                for (int k = 0; k < pending; ++k) {
-                    if (batch[k].setup == &scratch.cache[id % kShadeCacheSize]) {
-                        flush();
-                        break;
-                    }
-                }
-            }
-            return Setup(id, scratch);
-        };
         for (int py = vis.y0; py < vis.y0 + vis.height; ++py) {
             for (int px = vis.x0; px < vis.x0 + vis.width; ++px) {
-                size_t base = vis.Index(px, py);
+                const uint32_t* ids = vis.id.data() + vis.Index(px, py);
+                uint32_t differ = 0;
+                for (int s = 1; s < kCount; ++s) differ |= ids[s] ^ ids[0];
+                if (differ == 0 && ids[0] == kNoTriangle) continue;
+                if (!scratch.HasRoom(kCount)) Flush(scratch);
+                const uint16_t lx = static_cast<uint16_t>(px - vis.x0);
+                const uint16_t ly = static_cast<uint16_t>(py - vis.y0);
+                if (differ == 0) {
+                    // One triangle over the whole pixel: the usual case.
+                    scratch.Request({px + fullX_, py + fullY_, SlotFor(ids[0], scratch), lx, ly,
+                                     kCount * sampleWeight});
+                    continue;
+                }
                 Entry entries[kMaxSamples];
                 int n = 0;
-                const uint32_t* ids = vis.id.data() + base;
-                uint32_t differ = 0;
-                for (int s = 1; s < count; ++s) differ |= ids[s] ^ ids[0];
-                if (differ == 0) {
-                    // One triangle or none over the whole pixel: the usual case.
-                    if (ids[0] == kNoTriangle) continue;
-                    entries[n++] = {ids[0], count, sumX_, sumY_};
-                }
-                for (int s = 0; s < count && differ != 0; ++s) {
-                    uint32_t id = vis.id[base + s];
+                for (int s = 0; s < kCount; ++s) {
+                    uint32_t id = ids[s];
                     if (id == kNoTriangle) continue;
                     int k = 0;
                     while (k < n && entries[k].id != id) ++k;
@@ -183,41 +199,65 @@ class TileRenderer {
                     entries[k].sumX += pattern_.ox[s];
                     entries[k].sumY += pattern_.oy[s];
                 }
-                if (n == 0) continue;
-                if (n == 1 && entries[0].samples == count && job_.mode != DrawMode::kRough) {
-                    // One triangle over the whole pixel: shaded four pixels at a time.
-                    const ShadeSetup& setup = setupFor(entries[0].id);
-                    batch[pending++] = {px, py, &setup};
-                    if (pending == 4) flush();
-                    continue;
-                }
-                Vec3 premultiplied;
-                float alpha = 0;
                 for (int k = 0; k < n; ++k) {
                     const Entry& e = entries[k];
-                    const ShadeSetup& setup = setupFor(e.id);
-                    float coverage = e.samples * sampleWeight;
-                    if (job_.mode == DrawMode::kRough) {
-                        premultiplied = premultiplied + setup.flatColor * coverage;
-                        alpha += coverage;
-                        continue;
-                    }
                     // Shaded once per triangle and pixel, at the centre of its samples, which
                     // lies inside the triangle. The centre is kept on a 1/64-pixel grid: then
                     // every position the shading derives from it is exact, and a band of the
                     // picture moved by whole pixels shades exactly like the whole picture.
-                    bool full = e.samples == count;
+                    bool full = e.samples == kCount;
                     float x = px + (full ? fullX_ : CentreOffset(e.sumX, e.samples));
                     float y = py + (full ? fullY_ : CentreOffset(e.sumY, e.samples));
-                    Shade shade = ShadeSurface(model_, setup, job_.mode, job_.source, x, y);
-                    float a = coverage * shade.opacity;
-                    premultiplied = premultiplied + shade.color * a;
-                    alpha += a;
+                    scratch.Request(
+                        {x, y, SlotFor(e.id, scratch), lx, ly, e.samples * sampleWeight});
                 }
-                Composite(px, py, premultiplied, std::min(alpha, 1.0f));
             }
         }
-        flush();
+        Flush(scratch);
+    }
+
+    uint32_t SlotFor(uint32_t id, Scratch& scratch) const {
+        uint32_t slot;
+        if (scratch.Find(id, slot)) return slot;
+        Corner corners[3];
+        job_.scene.Corners(id, corners);  // valid: the triangle was rasterised
+        MakeShadeSetup(model_, id, corners, scratch.setups[slot]);
+        return slot;
+    }
+
+    // Shades the waiting requests and composites their pixels.
+    void Flush(Scratch& scratch) const {
+        const size_t n = scratch.requestCount;
+        const ShadeRequest* requests = scratch.requests.data();
+        Shade* shades = scratch.shades.data();
+        for (size_t i = 0; i < n; i += 4) {
+            const ShadeSetup* setups[4];
+            float xs[4], ys[4];
+            for (size_t k = 0; k < 4; ++k) {
+                const ShadeRequest& r = requests[std::min(i + k, n - 1)];
+                setups[k] = &scratch.setups[r.slot];
+                xs[k] = r.x;
+                ys[k] = r.y;
+            }
+            if (job_.mode == DrawMode::kRough) {
+                for (size_t k = 0; k < 4; ++k) shades[i + k] = {setups[k]->flatColor, 1.0f};
+            } else {
+                ShadeSurface4(model_, setups, job_.mode, job_.source, xs, ys, shades + i);
+            }
+        }
+        const TileVisibility& vis = scratch.visibility;
+        for (size_t i = 0; i < n;) {
+            const uint16_t lx = requests[i].lx, ly = requests[i].ly;
+            Vec3 premultiplied;
+            float alpha = 0;
+            for (; i < n && requests[i].lx == lx && requests[i].ly == ly; ++i) {
+                float a = requests[i].weight * shades[i].opacity;
+                premultiplied = premultiplied + shades[i].color * a;
+                alpha += a;
+            }
+            Composite(vis.x0 + lx, vis.y0 + ly, premultiplied, std::min(alpha, 1.0f));
+        }
+        scratch.Clear();
     }
 
     void RenderLines(const uint32_t* begin, const uint32_t* end, int x0, int y0, int w, int h,
@@ -248,7 +288,9 @@ class TileRenderer {
         for (int py = y0; py < y0 + h; ++py) {
             for (int px = x0; px < x0 + w; ++px) {
                 uint32_t id = scratch.lineId[static_cast<size_t>(py - y0) * w + (px - x0)];
-                if (id != kNoTriangle) Composite(px, py, Setup(id, scratch).flatColor, 1.0f);
+                if (id == kNoTriangle) continue;
+                if (!scratch.HasRoom(1)) scratch.Clear();
+                Composite(px, py, scratch.setups[SlotFor(id, scratch)].flatColor, 1.0f);
             }
         }
     }
@@ -273,11 +315,8 @@ bool RenderScene(const RenderJob& job) {
             job.antialias && (job.mode == DrawMode::kFlat || job.mode == DrawMode::kPhong);
         TileRenderer renderer(job, samples16 ? SixteenSamples() : CentreSample());
         std::vector<Scratch> scratch(threads);
-        for (Scratch& s : scratch) {
-            // Allocated before the workers start: they must not run out of memory.
-            s.visibility.Reset(0, 0, kTileSize, kTileSize, samples16 ? 16 : 1);
-            s.lineId.reserve(kTileSize * kTileSize);
-        }
+        // Allocated before the workers start: they must not run out of memory.
+        for (Scratch& s : scratch) s.Allocate(samples16 ? 16 : 1);
         TileBins bins;
         int tilesX = binner.tilesX(), tilesY = binner.tilesY();
         for (int row = 0; row < tilesY;) {
