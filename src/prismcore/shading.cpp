@@ -52,24 +52,6 @@ void Picture::Write(uint8_t* writable, int x, int y, int c, float value) const {
     }
 }
 
-void Picture::WritePixel(uint8_t* writable, int x, int y, float r, float g, float b,
-                         float a) const {
-    size_t i = static_cast<size_t>(y) * rowLength_ + static_cast<size_t>(x) * 4;
-    const float v[4] = {r, g, b, a};
-    if (deep_) {
-        uint16_t* p = reinterpret_cast<uint16_t*>(writable) + i;
-        for (int c = 0; c < 4; ++c) {
-            p[c] =
-                static_cast<uint16_t>(std::clamp(Finite(v[c], 0.0f), 0.0f, 1.0f) * 32768.0f + 0.5f);
-        }
-    } else {
-        for (int c = 0; c < 4; ++c) {
-            writable[i + c] =
-                static_cast<uint8_t>(std::clamp(Finite(v[c], 0.0f), 0.0f, 1.0f) * 255.0f + 0.5f);
-        }
-    }
-}
-
 namespace {
 
 // Where a bilinear sample reads: the top-left component index, the steps to the right and
@@ -103,16 +85,6 @@ float Picture::Sample(float x, float y, int c) const {
     b.i += c;
     if (deep_) return Blend(reinterpret_cast<const uint16_t*>(data_), b) * (1.0f / 32768.0f);
     return Blend(data_, b) * (1.0f / 255.0f);
-}
-
-Picture::Texel Picture::Corners(int ix, int iy, int c) const {
-    size_t i = static_cast<size_t>(iy) * rowLength_ + static_cast<size_t>(ix) * 4 + c;
-    size_t dx = ix + 1 < width_ ? 4 : 0, dy = iy + 1 < height_ ? rowLength_ : 0;
-    auto read = [&](const auto* p) {
-        return Texel{static_cast<float>(p[i]), static_cast<float>(p[i + dx]),
-                     static_cast<float>(p[i + dy]), static_cast<float>(p[i + dy + dx])};
-    };
-    return deep_ ? read(reinterpret_cast<const uint16_t*>(data_)) : read(data_);
 }
 
 Vec3 Picture::SampleRgb(float x, float y) const {
@@ -287,17 +259,6 @@ void TabulateHighlight(ShadingModel& m) {
         float x = m.highlightStart + step * static_cast<float>(i);
         m.highlight[i] = x > 0 ? PowPositive(x, m.specularExponent) : 0.0f;
     }
-}
-
-float Highlight(const ShadingModel& m, float ndh) {
-    if (m.highlight.empty()) return PowPositive(ndh, m.specularExponent);
-    // ndh may exceed 1 by rounding: the last interval extends past 1.
-    float t = std::min((ndh - m.highlightStart) * m.highlightScale,
-                       static_cast<float>(m.highlightSteps) + 0.999f);
-    t = std::max(t, 0.0f);
-    int i = static_cast<int>(t);
-    float f = t - static_cast<float>(i);
-    return m.highlight[i] + (m.highlight[i + 1] - m.highlight[i]) * f;
 }
 
 float SpecularExponent(float shininess) {

@@ -3,6 +3,7 @@
 // Everything here is pure and thread-safe; one ShadingModel is shared by all workers.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -58,7 +59,20 @@ class Picture {
     }
     // Writes value clamped to 0..1, rounded to the nearest component value.
     void Write(uint8_t* writable, int x, int y, int c, float value) const;
-    void WritePixel(uint8_t* writable, int x, int y, float r, float g, float b, float a) const;
+    void WritePixel(uint8_t* writable, int x, int y, float r, float g, float b, float a) const {
+        size_t i = static_cast<size_t>(y) * rowLength_ + static_cast<size_t>(x) * 4;
+        const float v[4] = {r, g, b, a};
+        for (int c = 0; c < 4; ++c) {
+            // Non-finite values become 0.
+            float clamped = std::isfinite(v[c]) ? std::clamp(v[c], 0.0f, 1.0f) : 0.0f;
+            if (deep_) {
+                reinterpret_cast<uint16_t*>(writable)[i + c] =
+                    static_cast<uint16_t>(clamped * 32768.0f + 0.5f);
+            } else {
+                writable[i + c] = static_cast<uint8_t>(clamped * 255.0f + 0.5f);
+            }
+        }
+    }
     // Bilinear sample of one channel at a continuous pixel position (centres at i + 0.5),
     // clamped at the edges.
     float Sample(float x, float y, int c) const;
@@ -69,7 +83,15 @@ class Picture {
     struct Texel {
         float a, b, c, d;
     };
-    Texel Corners(int ix, int iy, int c) const;
+    Texel Corners(int ix, int iy, int c) const {
+        size_t i = static_cast<size_t>(iy) * rowLength_ + static_cast<size_t>(ix) * 4 + c;
+        size_t dx = ix + 1 < width_ ? 4 : 0, dy = iy + 1 < height_ ? rowLength_ : 0;
+        auto read = [&](const auto* p) {
+            return Texel{static_cast<float>(p[i]), static_cast<float>(p[i + dx]),
+                         static_cast<float>(p[i + dy]), static_cast<float>(p[i + dy + dx])};
+        };
+        return deep_ ? read(reinterpret_cast<const uint16_t*>(data_)) : read(data_);
+    }
 
   private:
     const uint8_t* data_;
@@ -137,12 +159,21 @@ ShadingModel MakeShadingModel(const material3ds* material, const __Texture* text
 float SpecularExponent(float shininess);
 // Fills model.highlight from the exponent and cut-off.
 void TabulateHighlight(ShadingModel& model);
-// N.H^exponent for N.H above the cut-off.
-float Highlight(const ShadingModel& model, float ndh);
 // x^e for x > 0 (0 for subnormal x), relative error below 1e-6 (1 + |e log2 x| / 10). Our own
 // rather than the C library's pow: those differ between platforms in the last bits, and the
 // pictures of the Windows and Linux builds must not.
 float PowPositive(float x, float e);
+// N.H^exponent for N.H above the cut-off.
+inline float Highlight(const ShadingModel& m, float ndh) {
+    if (m.highlight.empty()) return PowPositive(ndh, m.specularExponent);
+    // ndh may exceed 1 by rounding: the last interval extends past 1.
+    float t = std::min((ndh - m.highlightStart) * m.highlightScale,
+                       static_cast<float>(m.highlightSteps) + 0.999f);
+    t = std::max(t, 0.0f);
+    int i = static_cast<int>(t);
+    float f = t - static_cast<float>(i);
+    return m.highlight[i] + (m.highlight[i + 1] - m.highlight[i]) * f;
+}
 
 // A value affine in pixel coordinates, referred to a point near the triangle so that thin
 // triangles far from the origin keep their precision.
