@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -212,6 +213,82 @@ bool SceneView::DepthRange(uint32_t triangle, float& minZ, float& maxZ) const {
 
 namespace {
 
+// Four of a pixel's sixteen samples side by side.
+using F4 = float __attribute__((vector_size(16)));
+using I4 = int32_t __attribute__((vector_size(16)));
+
+template <class V, class T>
+inline V Load4(const T* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);  // tile buffers need not be 16-byte aligned
+    return v;
+}
+template <class V, class T>
+inline void Store4(T* p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// The pixels [from, to] of one row of a triangle piece at sixteen samples each; e0..e2 are
+// the edge values at the first pixel's corner. Returns the samples taken from "uncovered".
+// A sample takes the triangle when it is inside and strictly nearer, as in the general case.
+size_t SixteenSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
+                         int64_t s1, int64_t s2, const int64_t (*off)[kMaxSamples],
+                         const int64_t* lo, const int64_t* hi, bool narrow, const Plane& plane,
+                         const float* dz, uint32_t id, int tileX0, float* depthRow,
+                         uint32_t* idRow) {
+    I4 off32[3][4];
+    F4 dz4[4];
+    for (int g = 0; g < 4; ++g) {
+        for (int k = 0; k < 4; ++k) {
+            for (int e = 0; e < 3; ++e)
+                off32[e][g][k] = narrow ? static_cast<int32_t>(off[e][g * 4 + k]) : 0;
+            dz4[g][k] = dz[g * 4 + k];
+        }
+    }
+    const I4 bits[4] = {I4{1, 2, 4, 8}, I4{16, 32, 64, 128}, I4{256, 512, 1024, 2048},
+                        I4{4096, 8192, 16384, 32768}};
+    const I4 none = I4{} + static_cast<int32_t>(kNoTriangle);
+    const I4 idLanes = I4{} + static_cast<int32_t>(id);
+    I4 taken = I4{};
+    for (int px = from; px <= to; ++px, e0 += s0, e1 += s1, e2 += s2) {
+        if (e0 + hi[0] < 0 || e1 + hi[1] < 0 || e2 + hi[2] < 0) continue;
+        I4 inside[4];
+        if (e0 + lo[0] >= 0 && e1 + lo[1] >= 0 && e2 + lo[2] >= 0) {
+            for (I4& lanes : inside) lanes = I4{} - 1;
+        } else if (narrow) {
+            // An edge crosses the pixel: a sample is in when no edge value is negative, i.e.
+            // when the sign bit of their OR is clear. The values fit in 32 bits here.
+            const I4 b0 = I4{} + static_cast<int32_t>(e0), b1 = I4{} + static_cast<int32_t>(e1),
+                     b2 = I4{} + static_cast<int32_t>(e2);
+            for (int g = 0; g < 4; ++g) {
+                inside[g] = ((b0 + off32[0][g]) | (b1 + off32[1][g]) | (b2 + off32[2][g])) >= 0;
+            }
+        } else {
+            int32_t mask = 0;
+            for (int s = 0; s < 16; ++s) {
+                mask |= static_cast<int32_t>(
+                            ((e0 + off[0][s]) | (e1 + off[1][s]) | (e2 + off[2][s])) >= 0)
+                        << s;
+            }
+            for (int g = 0; g < 4; ++g) inside[g] = ((I4{} + mask) & bits[g]) != 0;
+        }
+        const F4 zp = F4{} + plane.At(static_cast<float>(px), static_cast<float>(py));
+        const size_t base = static_cast<size_t>(px - tileX0) * 16;
+        for (int g = 0; g < 4; ++g) {
+            float* depth = depthRow + base + g * 4;
+            uint32_t* ids = idRow + base + g * 4;
+            const F4 z = zp + dz4[g];
+            const F4 held = Load4<F4>(depth);
+            const I4 heldId = Load4<I4>(ids);
+            const I4 nearer = inside[g] & (z > held);
+            taken -= nearer & (heldId == none);
+            Store4(depth, nearer ? z : held);
+            Store4(ids, nearer ? idLanes : heldId);
+        }
+    }
+    return static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
+}
+
 // kCount > 0: the pattern's sample count known at compile time, which lets the compiler
 // unroll and vectorise the per-sample loops of the two patterns in use.
 template <int kCount>
@@ -246,6 +323,21 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
         }
         const EdgeFunction* f = piece.edge;
+        // Over this piece's part of the tile every edge value fits in 31 bits unless the
+        // triangle is hundreds of pixels long: its samples are then tested in 32-bit lanes.
+        bool narrow = true;
+        for (int e = 0; e < 3; ++e) {
+            int64_t lowest = std::numeric_limits<int64_t>::max();
+            int64_t highest = std::numeric_limits<int64_t>::min();
+            for (int64_t X : {int64_t{xa} * kSubPixel, int64_t{xb + 1} * kSubPixel}) {
+                for (int64_t Y : {int64_t{ya} * kSubPixel, int64_t{yb + 1} * kSubPixel}) {
+                    int64_t v = f[e].a * X + f[e].b * Y + f[e].c;
+                    lowest = std::min(lowest, v);
+                    highest = std::max(highest, v);
+                }
+            }
+            narrow = narrow && lowest >= -(int64_t{1} << 30) && highest < (int64_t{1} << 30);
+        }
         const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
         const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
         for (int py = ya; py <= yb; ++py) {
@@ -271,6 +363,12 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             const size_t rowBase = static_cast<size_t>(py - tileY0) * tileWidth * count;
             int64_t e0 = rowStart[0] + s0 * first, e1 = rowStart[1] + s1 * first,
                     e2 = rowStart[2] + s2 * first;
+            if constexpr (kCount == 16) {
+                uncovered -= SixteenSampleSpan(xa + first, xa + last, py, e0, e1, e2, s0, s1, s2,
+                                               off, lo, hi, narrow, t.z, dz, id, tileX0,
+                                               depthData + rowBase, idData + rowBase);
+                continue;
+            }
             for (int px = xa + first; px <= xa + last; ++px, e0 += s0, e1 += s1, e2 += s2) {
                 if (e0 + hi[0] < 0 || e1 + hi[1] < 0 || e2 + hi[2] < 0) continue;
                 uint32_t mask = allSamples;
