@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <new>
 #include <thread>
+
+#include <emmintrin.h>
 
 namespace fw::prismcore {
 namespace {
@@ -22,11 +25,15 @@ constexpr float kLineDepthTolerance = 0.01f;
 // address space can least afford.
 constexpr int kMaxThreads = sizeof(void*) == 4 ? 16 : 64;
 
-// Mean of `samples` sub-pixel offsets summing to `sum`, rounded to 1/64 pixel.
+// Mean of `samples` sub-pixel offsets summing to `sum` (>= 0), rounded half to even to 1/64
+// pixel. In integers: the mean in 1/64 pixel is sum / (4 samples) for 1/256-pixel offsets.
 float CentreOffset(int sum, int samples) {
-    const double mean = double(sum) / (double(samples) * double(kSubPixel));
-    // Round half to even as nearbyint does, without the library call (|mean| is tiny).
-    return static_cast<float>(((mean * 64.0 + 6755399441055744.0) - 6755399441055744.0) / 64.0);
+    static_assert(kSubPixel == 256);
+    const int d = 4 * samples;
+    int q = sum / d;
+    const int twice = 2 * (sum - q * d);
+    if (twice > d || (twice == d && (q & 1) != 0)) ++q;
+    return static_cast<float>(q) * (1.0f / 64.0f);
 }
 
 // One surface sample to shade: a triangle at a position in a pixel of the tile, and its
@@ -85,6 +92,29 @@ struct Scratch {
     }
 };
 
+// The pixel's samples (bits) that hold triangle id.
+template <int kCount>
+uint32_t SamplesOf(const uint32_t* ids, uint32_t id) {
+    if constexpr (kCount == 1) {
+        return ids[0] == id ? 1u : 0u;
+    } else {
+        static_assert(kCount % 4 == 0 && kCount < 32);
+        const __m128i key = _mm_set1_epi32(static_cast<int>(id));
+        uint32_t mask = 0;
+        for (int g = 0; g < kCount / 4; ++g) {
+            __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ids + 4 * g));
+            mask |= static_cast<uint32_t>(
+                        _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(lanes, key))))
+                    << (4 * g);
+        }
+        return mask;
+    }
+}
+
+int SumOf(uint32_t mask, const std::array<int, 256>& low, const std::array<int, 256>& high) {
+    return low[mask & 0xFF] + high[(mask >> 8) & 0xFF];
+}
+
 class TileRenderer {
   public:
     TileRenderer(const RenderJob& job, const SamplePattern& pattern)
@@ -95,6 +125,19 @@ class TileRenderer {
         }
         fullX_ = CentreOffset(sumX_, pattern.count);
         fullY_ = CentreOffset(sumY_, pattern.count);
+        for (int m = 0; m < 256; ++m) {
+            for (int s = 0; s < 8; ++s) {
+                if ((m >> s & 1) == 0) continue;
+                if (s < pattern.count) {
+                    sumLowX_[m] += pattern.ox[s];
+                    sumLowY_[m] += pattern.oy[s];
+                }
+                if (s + 8 < pattern.count) {
+                    sumHighX_[m] += pattern.ox[s + 8];
+                    sumHighY_[m] += pattern.oy[s + 8];
+                }
+            }
+        }
     }
 
     void Render(const TileBins& bins, int tx, int ty, Scratch& scratch) const {
@@ -189,15 +232,14 @@ class TileRenderer {
                 }
                 Entry entries[kMaxSamples];
                 int n = 0;
-                for (int s = 0; s < kCount; ++s) {
-                    uint32_t id = ids[s];
-                    if (id == kNoTriangle) continue;
-                    int k = 0;
-                    while (k < n && entries[k].id != id) ++k;
-                    if (k == n) entries[n++] = {id, 0, 0, 0};
-                    entries[k].samples += 1;
-                    entries[k].sumX += pattern_.ox[s];
-                    entries[k].sumY += pattern_.oy[s];
+                // Triangles in order of their first sample, each with the samples it holds.
+                uint32_t rest = ~SamplesOf<kCount>(ids, kNoTriangle) & ((1u << kCount) - 1);
+                while (rest != 0) {
+                    const uint32_t id = ids[std::countr_zero(rest)];
+                    const uint32_t mine = SamplesOf<kCount>(ids, id);
+                    entries[n++] = {id, std::popcount(mine), SumOf(mine, sumLowX_, sumHighX_),
+                                    SumOf(mine, sumLowY_, sumHighY_)};
+                    rest &= ~mine;
                 }
                 for (int k = 0; k < n; ++k) {
                     const Entry& e = entries[k];
@@ -298,7 +340,9 @@ class TileRenderer {
     const RenderJob& job_;
     const ShadingModel& model_;
     SamplePattern pattern_;
-    int sumX_ = 0, sumY_ = 0;      // of all sample offsets
+    int sumX_ = 0, sumY_ = 0;  // of all sample offsets
+    // Offset sums of the samples in a mask's low and high byte.
+    std::array<int, 256> sumLowX_{}, sumLowY_{}, sumHighX_{}, sumHighY_{};
     float fullX_ = 0, fullY_ = 0;  // the shading position's offset in a fully covered pixel
 };
 
