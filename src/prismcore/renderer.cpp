@@ -263,7 +263,8 @@ class TileRenderer {
         if (scratch.Find(id, slot)) return slot;
         Corner corners[3];
         job_.scene.Corners(id, corners);  // valid: the triangle was rasterised
-        MakeShadeSetup(model_, id, corners, scratch.setups[slot]);
+        MakeShadeSetup(model_, id, corners, scratch.setups[slot],
+                       job_.mode != DrawMode::kFlat && job_.mode != DrawMode::kPhong);
         return slot;
     }
 

@@ -332,7 +332,7 @@ Plane MakePlane(const Corner corners[3], double a0, double a1, double a2) {
 }
 
 void MakeShadeSetup(const ShadingModel& model, uint32_t id, const Corner corners[3],
-                    ShadeSetup& out) {
+                    ShadeSetup& out, bool withFlatColor) {
     out.id = id;
     const __Point3ds& p0 = *corners[0].point;
     const __Point3ds& p1 = *corners[1].point;
@@ -358,6 +358,7 @@ void MakeShadeSetup(const ShadingModel& model, uint32_t id, const Corner corners
     Vec3 n = Normalize(Vec3{p0.nx + p1.nx + p2.nx, p0.ny + p1.ny + p2.ny, p0.nz + p1.nz + p2.nz});
     if (model.doubleSide && n.z < 0) n = n * -1.0f;
     out.flatNormal = n;
+    if (!withFlatColor) return;
     Vec3 centroid{static_cast<float>((corners[0].x + corners[1].x + corners[2].x) / 3),
                   static_cast<float>((corners[0].y + corners[1].y + corners[2].y) / 3), 0};
     centroid.z = (p0.z + p1.z + p2.z) / 3.0f;
@@ -495,6 +496,22 @@ inline F4 Lanes(const ShadeSetup* const s[4], float ShadeSetup::*member) {
     return F4{s[0]->*member, s[1]->*member, s[2]->*member, s[3]->*member};
 }
 
+// Highlight from the table for four lanes, the same arithmetic.
+inline F4 Highlight4(const ShadingModel& m, F4 ndh) {
+    F4 t = (ndh - Splat(m.highlightStart)) * Splat(m.highlightScale);
+    const F4 top = Splat(static_cast<float>(m.highlightSteps) + 0.999f);
+    t = top < t ? top : t;                  // std::min(t, top) keeps t unless top is smaller
+    t = t < Splat(0.0f) ? Splat(0.0f) : t;  // std::max(t, 0) keeps t unless t is smaller
+    const I4 i = __builtin_convertvector(t, I4);
+    const F4 f = t - __builtin_convertvector(i, F4);
+    F4 a, b;
+    for (int k = 0; k < 4; ++k) {
+        a[k] = m.highlight[i[k]];
+        b[k] = m.highlight[i[k] + 1];
+    }
+    return a + (b - a) * f;
+}
+
 // BumpMap::Gradient for four lanes, the same arithmetic; only the table reads are per lane.
 void Gradient4(const BumpMap& map, F4 u, F4 v, F4& du, F4& dv) {
     auto position = [](F4 c, int size) {
@@ -608,14 +625,17 @@ void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const s[4], Draw
                    lit ? diffuse.y + Splat(light.color.y) * ndl : diffuse.y,
                    lit ? diffuse.z + Splat(light.color.z) * ndl : diffuse.z};
         F4 ndh = Dot4(n, Normalize4({l.x + Splat(0), l.y + Splat(0), l.z + Splat(1)}));
-        for (int k = 0; k < 4; ++k) {
-            if (lit[k] != 0 && ndh[k] > model.specularCutoff) {
-                float h = Highlight(model, ndh[k]);
-                specular.x[k] = specular.x[k] + light.color.x * h;
-                specular.y[k] = specular.y[k] + light.color.y * h;
-                specular.z[k] = specular.z[k] + light.color.z * h;
-            }
+        const I4 shiny = lit & (ndh > Splat(model.specularCutoff));
+        if (!(shiny[0] | shiny[1] | shiny[2] | shiny[3])) continue;
+        F4 h;
+        if (model.highlight.empty()) {
+            for (int k = 0; k < 4; ++k) h[k] = shiny[k] != 0 ? Highlight(model, ndh[k]) : 0.0f;
+        } else {
+            h = Highlight4(model, ndh);
         }
+        specular = {shiny ? specular.x + Splat(light.color.x) * h : specular.x,
+                    shiny ? specular.y + Splat(light.color.y) * h : specular.y,
+                    shiny ? specular.z + Splat(light.color.z) * h : specular.z};
     }
     const float lightShare = std::max(0.0f, 1.0f - model.selfIllum);
     auto base = [&](float d, float a, F4 light) {

@@ -200,8 +200,9 @@ struct Corner {
 // corner's value everywhere.
 Plane MakePlane(const Corner corners[3], double a0, double a1, double a2);
 
+// withFlatColor: also light the centroid for the modes that fill triangles in one colour.
 void MakeShadeSetup(const ShadingModel& model, uint32_t id, const Corner corners[3],
-                    ShadeSetup& out);
+                    ShadeSetup& out, bool withFlatColor = true);
 
 struct Shade {
     Vec3 color;  // unclamped
