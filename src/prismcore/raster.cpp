@@ -31,17 +31,29 @@ int ClipAgainst(const Point2* in, int n, Point2* out, bool alongX, double bound,
     return m;
 }
 
-// Round half up; inputs are inside the guard band, so the result fits easily.
-// Division rounding toward minus and plus infinity; d > 0.
-int64_t FloorDiv(int64_t n, int64_t d) {
-    return n >= 0 ? n / d : -((-n + d - 1) / d);
+// The first k >= 0 with reach + k step >= 0 (reach < 0 < step), from an estimate by the
+// reciprocal made exact by stepping: a division per row and edge cost more than the rows.
+int64_t FirstReached(int64_t reach, int64_t step, double inverse) {
+    int64_t k = static_cast<int64_t>(static_cast<double>(-reach) * inverse);
+    while (reach + k * step < 0) ++k;
+    while (k > 0 && reach + (k - 1) * step >= 0) --k;
+    return k;
 }
-int64_t CeilDiv(int64_t n, int64_t d) {
-    return n >= 0 ? (n + d - 1) / d : -((-n) / d);
+// The last k with reach - k fall >= 0 (0 < fall); -1 when reach < 0.
+int64_t LastReached(int64_t reach, int64_t fall, double inverse) {
+    if (reach < 0) return -1;
+    int64_t k = static_cast<int64_t>(static_cast<double>(reach) * inverse);
+    while (reach - (k + 1) * fall >= 0) ++k;
+    while (k > 0 && reach - k * fall < 0) --k;
+    return k;
 }
 
+// Round half up; inputs are inside the guard band, so the result fits easily.
 int64_t ToFixed(double v) {
-    return static_cast<int64_t>(std::floor(v * kSubPixel + 0.5));
+    // floor without the library call (no rounding instruction in the baseline instruction set)
+    const double scaled = v * kSubPixel + 0.5;
+    const int64_t t = static_cast<int64_t>(scaled);  // toward zero
+    return static_cast<double>(t) > scaled ? t - 1 : t;
 }
 
 void AddPiece(const Point2& p0, const Point2& p1, const Point2& p2, int width, int height,
@@ -289,6 +301,56 @@ size_t SixteenSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64
     return static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
 }
 
+// The pixels [from, to] of one row of a triangle piece at one sample each, four pixels side
+// by side; e0..e2 are the edge values at the first pixel's sample and fit in 32 bits.
+size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
+                        int64_t s1, int64_t s2, const Plane& plane, uint32_t id, int tileX0,
+                        float* depthRow, uint32_t* idRow) {
+    int px = from;
+    I4 taken = I4{};
+    // Four pixels' steps fit in 32 bits only when the span holds four pixels.
+    if (to - from >= 3) {
+        const I4 steps{0, 1, 2, 3};
+        const I4 step0 = (I4{} + static_cast<int32_t>(s0)) * steps;
+        const I4 step1 = (I4{} + static_cast<int32_t>(s1)) * steps;
+        const I4 step2 = (I4{} + static_cast<int32_t>(s2)) * steps;
+        const I4 none = I4{} + static_cast<int32_t>(kNoTriangle);
+        const I4 idLanes = I4{} + static_cast<int32_t>(id);
+        // The depth plane evaluated as Plane::At does, lane by lane.
+        const F4 a0 = F4{} + plane.a0, ax = F4{} + plane.ax, x0 = F4{} + plane.x0;
+        const F4 rowTerm = F4{} + plane.ay * (static_cast<float>(py) - plane.y0);
+        for (; px + 3 <= to; px += 4, e0 += 4 * s0, e1 += 4 * s1, e2 += 4 * s2) {
+            const I4 inside = ((I4{} + static_cast<int32_t>(e0) + step0) |
+                               (I4{} + static_cast<int32_t>(e1) + step1) |
+                               (I4{} + static_cast<int32_t>(e2) + step2)) >= 0;
+            if (!(inside[0] | inside[1] | inside[2] | inside[3])) continue;
+            const F4 x = __builtin_convertvector(I4{} + px + steps, F4);
+            const F4 z = a0 + ax * (x - x0) + rowTerm;
+            float* depth = depthRow + (px - tileX0);
+            uint32_t* ids = idRow + (px - tileX0);
+            const F4 held = Load4<F4>(depth);
+            const I4 heldId = Load4<I4>(ids);
+            const I4 nearer = inside & (z > held);
+            taken -= nearer & (heldId == none);
+            Store4(depth, nearer ? z : held);
+            Store4(ids, nearer ? idLanes : heldId);
+        }
+    }
+    size_t count = static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
+    for (; px <= to; ++px, e0 += s0, e1 += s1, e2 += s2) {
+        if ((e0 | e1 | e2) < 0) continue;
+        float z = plane.At(static_cast<float>(px), static_cast<float>(py));
+        float& depth = depthRow[px - tileX0];
+        if (z > depth) {
+            uint32_t& held = idRow[px - tileX0];
+            count += held == kNoTriangle;
+            depth = z;
+            held = id;
+        }
+    }
+    return count;
+}
+
 // kCount > 0: the pattern's sample count known at compile time, which lets the compiler
 // unroll and vectorise the per-sample loops of the two patterns in use.
 template <int kCount>
@@ -323,10 +385,18 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
         }
         const EdgeFunction* f = piece.edge;
+        // Rows of at least five pixels look for their span of covered pixels (below); the
+        // reciprocals of the edges' steps serve that.
+        const bool wide = xb - xa >= 4;
+        double inverseStep[3] = {0, 0, 0};
+        for (int e = 0; e < 3 && wide; ++e) {
+            if (f[e].a != 0) inverseStep[e] = 1.0 / static_cast<double>(f[e].a * kSubPixel);
+        }
         // Over this piece's part of the tile every edge value fits in 31 bits unless the
         // triangle is hundreds of pixels long: its samples are then tested in 32-bit lanes.
-        bool narrow = true;
-        for (int e = 0; e < 3; ++e) {
+        // One sample per pixel gains from it only along rows of four pixels or more.
+        bool narrow = kCount == 16 || xb - xa >= 3;
+        for (int e = 0; e < 3 && narrow; ++e) {
             int64_t lowest = std::numeric_limits<int64_t>::max();
             int64_t highest = std::numeric_limits<int64_t>::min();
             for (int64_t X : {int64_t{xa} * kSubPixel, int64_t{xb + 1} * kSubPixel}) {
@@ -336,7 +406,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                     highest = std::max(highest, v);
                 }
             }
-            narrow = narrow && lowest >= -(int64_t{1} << 30) && highest < (int64_t{1} << 30);
+            narrow = lowest >= -(int64_t{1} << 30) && highest < (int64_t{1} << 30);
         }
         const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
         const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
@@ -349,20 +419,33 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             // the span of pixels that may hold a covered sample. Narrow rows skip the divisions:
             // the test per pixel rejects the same pixels.
             int first = 0, last = xb - xa;
-            for (int e = 0; e < 3 && first <= last && last >= 4; ++e) {
+            for (int e = 0; e < 3 && first <= last && wide; ++e) {
                 int64_t step = f[e].a * kSubPixel, reach = rowStart[e] + hi[e];
                 if (step == 0) {
                     if (reach < 0) last = -1;
                 } else if (step > 0) {
-                    if (reach < 0) first = std::max<int64_t>(first, CeilDiv(-reach, step));
+                    if (reach < 0) {
+                        first = static_cast<int>(std::max<int64_t>(
+                            first, std::min<int64_t>(last + 1,
+                                                     FirstReached(reach, step, inverseStep[e]))));
+                    }
                 } else {
-                    last = static_cast<int>(std::min<int64_t>(last, FloorDiv(reach, -step)));
+                    last = static_cast<int>(
+                        std::min<int64_t>(last, LastReached(reach, -step, -inverseStep[e])));
                 }
             }
             if (first > last) continue;
             const size_t rowBase = static_cast<size_t>(py - tileY0) * tileWidth * count;
             int64_t e0 = rowStart[0] + s0 * first, e1 = rowStart[1] + s1 * first,
                     e2 = rowStart[2] + s2 * first;
+            if constexpr (kCount == 1) {
+                if (narrow) {
+                    uncovered -= SingleSampleSpan(
+                        xa + first, xa + last, py, e0 + off[0][0], e1 + off[1][0], e2 + off[2][0],
+                        s0, s1, s2, t.z, id, tileX0, depthData + rowBase, idData + rowBase);
+                    continue;
+                }
+            }
             if constexpr (kCount == 16) {
                 uncovered -= SixteenSampleSpan(xa + first, xa + last, py, e0, e1, e2, s0, s1, s2,
                                                off, lo, hi, narrow, t.z, dz, id, tileX0,
