@@ -240,23 +240,23 @@ inline void Store4(T* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
+// A piece's sixteen sample offsets in four-lane groups: edge offsets (in 32 bits when the
+// piece is narrow) and depth offsets.
+struct SixteenLanes {
+    I4 off[3][4];
+    F4 dz[4];
+};
+
 // The pixels [from, to] of one row of a triangle piece at sixteen samples each; e0..e2 are
 // the edge values at the first pixel's corner. Returns the samples taken from "uncovered".
 // A sample takes the triangle when it is inside and strictly nearer, as in the general case.
 size_t SixteenSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
                          int64_t s1, int64_t s2, const int64_t (*off)[kMaxSamples],
-                         const int64_t* lo, const int64_t* hi, bool narrow, const Plane& plane,
-                         const float* dz, uint32_t id, int tileX0, float* depthRow,
-                         uint32_t* idRow) {
-    I4 off32[3][4];
-    F4 dz4[4];
-    for (int g = 0; g < 4; ++g) {
-        for (int k = 0; k < 4; ++k) {
-            for (int e = 0; e < 3; ++e)
-                off32[e][g][k] = narrow ? static_cast<int32_t>(off[e][g * 4 + k]) : 0;
-            dz4[g][k] = dz[g * 4 + k];
-        }
-    }
+                         const int64_t* lo, const int64_t* hi, bool narrow,
+                         const SixteenLanes& lanes, const Plane& plane, uint32_t id, int tileX0,
+                         float* depthRow, uint32_t* idRow) {
+    const auto& off32 = lanes.off;
+    const auto& dz4 = lanes.dz;
     const I4 bits[4] = {I4{1, 2, 4, 8}, I4{16, 32, 64, 128}, I4{256, 512, 1024, 2048},
                         I4{4096, 8192, 16384, 32768}};
     const I4 none = I4{} + static_cast<int32_t>(kNoTriangle);
@@ -286,16 +286,22 @@ size_t SixteenSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64
         }
         const F4 zp = F4{} + plane.At(static_cast<float>(px), static_cast<float>(py));
         const size_t base = static_cast<size_t>(px - tileX0) * 16;
+        F4 z[4], held[4];
+        I4 nearer[4];
         for (int g = 0; g < 4; ++g) {
-            float* depth = depthRow + base + g * 4;
+            z[g] = zp + dz4[g];
+            held[g] = Load4<F4>(depthRow + base + g * 4);
+            nearer[g] = inside[g] & (z[g] > held[g]);
+        }
+        // Behind what the pixel holds: the usual fate of a triangle in overlapping frost.
+        const I4 any = nearer[0] | nearer[1] | nearer[2] | nearer[3];
+        if ((any[0] | any[1] | any[2] | any[3]) == 0) continue;
+        for (int g = 0; g < 4; ++g) {
             uint32_t* ids = idRow + base + g * 4;
-            const F4 z = zp + dz4[g];
-            const F4 held = Load4<F4>(depth);
             const I4 heldId = Load4<I4>(ids);
-            const I4 nearer = inside[g] & (z > held);
-            taken -= nearer & (heldId == none);
-            Store4(depth, nearer ? z : held);
-            Store4(ids, nearer ? idLanes : heldId);
+            taken -= nearer[g] & (heldId == none);
+            Store4(depthRow + base + g * 4, nearer[g] ? z[g] : held[g]);
+            Store4(ids, nearer[g] ? idLanes : heldId);
         }
     }
     return static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
@@ -408,6 +414,17 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
             narrow = lowest >= -(int64_t{1} << 30) && highest < (int64_t{1} << 30);
         }
+        SixteenLanes lanes16;
+        if constexpr (kCount == 16) {
+            for (int g = 0; g < 4; ++g) {
+                for (int k = 0; k < 4; ++k) {
+                    for (int e = 0; e < 3; ++e) {
+                        lanes16.off[e][g][k] = narrow ? static_cast<int32_t>(off[e][g * 4 + k]) : 0;
+                    }
+                    lanes16.dz[g][k] = dz[g * 4 + k];
+                }
+            }
+        }
         const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
         const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
         for (int py = ya; py <= yb; ++py) {
@@ -448,7 +465,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
             if constexpr (kCount == 16) {
                 uncovered -= SixteenSampleSpan(xa + first, xa + last, py, e0, e1, e2, s0, s1, s2,
-                                               off, lo, hi, narrow, t.z, dz, id, tileX0,
+                                               off, lo, hi, narrow, lanes16, t.z, id, tileX0,
                                                depthData + rowBase, idData + rowBase);
                 continue;
             }

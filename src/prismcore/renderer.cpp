@@ -211,6 +211,7 @@ class TileRenderer {
         const TileVisibility& vis = scratch.visibility;
         if (vis.uncovered == vis.id.size()) return;
         const float sampleWeight = 1.0f / kCount;
+        constexpr uint32_t kAllSamples = (1u << kCount) - 1;
         struct Entry {
             uint32_t id;
             int samples, sumX, sumY;
@@ -218,13 +219,12 @@ class TileRenderer {
         for (int py = vis.y0; py < vis.y0 + vis.height; ++py) {
             for (int px = vis.x0; px < vis.x0 + vis.width; ++px) {
                 const uint32_t* ids = vis.id.data() + vis.Index(px, py);
-                uint32_t differ = 0;
-                for (int s = 1; s < kCount; ++s) differ |= ids[s] ^ ids[0];
-                if (differ == 0 && ids[0] == kNoTriangle) continue;
+                const bool one = SamplesOf<kCount>(ids, ids[0]) == kAllSamples;
+                if (one && ids[0] == kNoTriangle) continue;
                 if (!scratch.HasRoom(kCount)) Flush(scratch);
                 const uint16_t lx = static_cast<uint16_t>(px - vis.x0);
                 const uint16_t ly = static_cast<uint16_t>(py - vis.y0);
-                if (differ == 0) {
+                if (one) {
                     // One triangle over the whole pixel: the usual case.
                     scratch.Request({px + fullX_, py + fullY_, SlotFor(ids[0], scratch), lx, ly,
                                      kCount * sampleWeight});
@@ -233,7 +233,7 @@ class TileRenderer {
                 Entry entries[kMaxSamples];
                 int n = 0;
                 // Triangles in order of their first sample, each with the samples it holds.
-                uint32_t rest = ~SamplesOf<kCount>(ids, kNoTriangle) & ((1u << kCount) - 1);
+                uint32_t rest = ~SamplesOf<kCount>(ids, kNoTriangle) & kAllSamples;
                 while (rest != 0) {
                     const uint32_t id = ids[std::countr_zero(rest)];
                     const uint32_t mine = SamplesOf<kCount>(ids, id);
