@@ -66,6 +66,7 @@ PRISMCORE_API void PRISMCORE_CALL __RasterScene(
     job.mode = DrawModeFromCode(gDrawMode);
     job.antialias = gQuality != 0;
     job.threads = ThreadCountFromEnvironment();
+    job.wideLanes = WideLanesFromEnvironment();
     try {
         ShadingModel model = MakeShadingModel(
             materialCount > 0 ? materials : nullptr, textures, lightCount, lights, glass,

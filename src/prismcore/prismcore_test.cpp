@@ -515,16 +515,27 @@ TEST(Interface, LeavesEveryArgumentButTheBackgroundUnchanged) {
     EXPECT_NE(out, source);
 }
 
-TEST(Threads, OutputIsBitIdenticalForAnyThreadCount) {
+TEST(Threads, OutputIsBitIdenticalForAnyThreadCountOrLaneWidth) {
     const int w = 300, h = 200;
     Scene s = testing::MakeFrost(w, h, 3000, 17, 1.5f);
     std::vector<uint8_t> source = testing::SourcePicture<uint8_t>(w, h, 255);
     const char* old = std::getenv("PRISMCORE_THREADS");
     std::string saved = old != nullptr ? old : "";
-    for (uint8_t mode : {1, 6}) {
+    for (uint8_t mode : {1, 3, 6}) {
         std::vector<uint8_t> reference;
-        for (const char* threads : {"1", "2", "3", "8"}) {
+        // The last run shades four pixels at a time where the others may take eight.
+        const struct {
+            const char* threads;
+            bool narrow;
+        } runs[] = {{"1", false}, {"2", false}, {"3", false}, {"8", false}, {"2", true}};
+        for (const auto& run : runs) {
+            const char* threads = run.threads;
             setenv("PRISMCORE_THREADS", threads, 1);
+            if (run.narrow) {
+                setenv("PRISMCORE_LANES", "4", 1);
+            } else {
+                unsetenv("PRISMCORE_LANES");
+            }
             Records r = DefaultRecords();
             std::vector<uint8_t> out = source;
             testing::Render(out.data(), source.data(), w, h, s, r, mode, 1);
@@ -534,11 +545,13 @@ TEST(Threads, OutputIsBitIdenticalForAnyThreadCount) {
             }
             // Name the first differing pixel, not just "differs".
             for (size_t i = 0; i < out.size(); ++i) {
-                ASSERT_EQ(out[i], reference[i]) << threads << " threads, mode " << int(mode)
-                                                << ", pixel " << (i / 4) % w << "," << (i / 4) / w;
+                ASSERT_EQ(out[i], reference[i])
+                    << threads << " threads, narrow " << run.narrow << ", mode " << int(mode)
+                    << ", pixel " << (i / 4) % w << "," << (i / 4) / w;
             }
         }
     }
+    unsetenv("PRISMCORE_LANES");
     if (old != nullptr)
         setenv("PRISMCORE_THREADS", saved.c_str(), 1);
     else

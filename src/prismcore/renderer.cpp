@@ -61,7 +61,7 @@ struct Scratch {
         tableId.assign(kSetupTableSize, kNoTriangle);
         tableSlot.resize(kSetupTableSize);
         requests.resize(kRequestCapacity);
-        shades.resize(kRequestCapacity + 3);  // batches of four
+        shades.resize(kRequestCapacity + 7);  // batches of up to eight
         lineId.reserve(kTileSize * kTileSize);
     }
     // Room for one more pixel of `samples` entries.
@@ -273,17 +273,20 @@ class TileRenderer {
         const size_t n = scratch.requestCount;
         const ShadeRequest* requests = scratch.requests.data();
         Shade* shades = scratch.shades.data();
-        for (size_t i = 0; i < n; i += 4) {
-            const ShadeSetup* setups[4];
-            float xs[4], ys[4];
-            for (size_t k = 0; k < 4; ++k) {
+        const size_t lanes = job_.wideLanes ? 8 : 4;
+        for (size_t i = 0; i < n; i += lanes) {
+            const ShadeSetup* setups[8];
+            float xs[8], ys[8];
+            for (size_t k = 0; k < lanes; ++k) {
                 const ShadeRequest& r = requests[std::min(i + k, n - 1)];
                 setups[k] = &scratch.setups[r.slot];
                 xs[k] = r.x;
                 ys[k] = r.y;
             }
             if (job_.mode == DrawMode::kRough) {
-                for (size_t k = 0; k < 4; ++k) shades[i + k] = {setups[k]->flatColor, 1.0f};
+                for (size_t k = 0; k < lanes; ++k) shades[i + k] = {setups[k]->flatColor, 1.0f};
+            } else if (lanes == 8) {
+                ShadeSurface8(model_, setups, job_.mode, job_.source, xs, ys, shades + i);
             } else {
                 ShadeSurface4(model_, setups, job_.mode, job_.source, xs, ys, shades + i);
             }
@@ -380,6 +383,13 @@ bool RenderScene(const RenderJob& job) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+bool WideLanesFromEnvironment() {
+    const char* text = std::getenv("PRISMCORE_LANES");
+    if (text != nullptr && std::strtol(text, nullptr, 10) == 4) return false;
+    static const bool available = WideLanesAvailable();
+    return available;
 }
 
 int ThreadCountFromEnvironment() {

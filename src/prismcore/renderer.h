@@ -23,10 +23,15 @@ struct RenderJob {
     DrawMode mode = DrawMode::kPhong;
     bool antialias = false;
     int threads = 1;
+    bool wideLanes = false;  // shade eight pixels at a time in AVX2 registers
 };
 
 // False only when memory ran out; the background may then be partly drawn.
 bool RenderScene(const RenderJob& job);
+
+// Eight-lane shading where the processor has AVX2, unless PRISMCORE_LANES is 4. The picture
+// is the same either way.
+bool WideLanesFromEnvironment();
 
 // Thread count from PRISMCORE_THREADS (1 = no worker threads), default all cores.
 int ThreadCountFromEnvironment();

@@ -1,6 +1,7 @@
 #include "prismcore/shading.h"
 
-#include <xmmintrin.h>
+#include "prismcore/shading_lanes.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -453,214 +454,24 @@ Shade ShadeSurface(const ShadingModel& model, const ShadeSetup& s, DrawMode mode
     return {base + model.specular * light.specular * model.specularStrength, model.opacity};
 }
 
-namespace {
-
-// Four pixels side by side. Every lane performs exactly the operations of ShadeSurface in
-// the same order, so the result is the same to the bit.
-using F4 = float __attribute__((vector_size(16)));
-using I4 = int32_t __attribute__((vector_size(16)));
-
-struct V4 {
-    F4 x, y, z;
-};
-
-inline F4 Splat(float v) {
-    return F4{v, v, v, v};
+Vec3 RefractedScalar(const ShadingModel& model, const Picture& source, Vec3 n, float x, float y,
+                     bool aberration) {
+    return Refracted(model, source, n, x, y, aberration);
 }
 
-inline F4 Dot4(const V4& a, const V4& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
+float HighlightScalar(const ShadingModel& model, float ndh) {
+    return Highlight(model, ndh);
 }
 
-inline V4 Normalize4(const V4& v) {
-    F4 l2 = Dot4(v, v);
-    I4 ok = (l2 > Splat(1e-30f)) & (l2 < Splat(1e30f));
-    F4 inv = Splat(1.0f) / F4(_mm_sqrt_ps(l2));
-    return {ok ? v.x * inv : Splat(0), ok ? v.y * inv : Splat(0), ok ? v.z * inv : Splat(1)};
+void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const setups[4], DrawMode mode,
+                   const Picture& source, const float x[4], const float y[4], Shade out[4]) {
+    LaneShader<4>::Shade(model, setups, mode, source, x, y, out);
 }
 
-inline F4 At4(const ShadeSetup* const s[4], Plane ShadeSetup::*member, F4 x, F4 y) {
-    F4 a0, ax, ay, x0, y0;
-    for (int k = 0; k < 4; ++k) {
-        const Plane& p = s[k]->*member;
-        a0[k] = p.a0;
-        ax[k] = p.ax;
-        ay[k] = p.ay;
-        x0[k] = p.x0;
-        y0[k] = p.y0;
-    }
-    return a0 + ax * (x - x0) + ay * (y - y0);
-}
-
-inline F4 Lanes(const ShadeSetup* const s[4], float ShadeSetup::*member) {
-    return F4{s[0]->*member, s[1]->*member, s[2]->*member, s[3]->*member};
-}
-
-// Highlight from the table for four lanes, the same arithmetic.
-inline F4 Highlight4(const ShadingModel& m, F4 ndh) {
-    F4 t = (ndh - Splat(m.highlightStart)) * Splat(m.highlightScale);
-    const F4 top = Splat(static_cast<float>(m.highlightSteps) + 0.999f);
-    t = top < t ? top : t;                  // std::min(t, top) keeps t unless top is smaller
-    t = t < Splat(0.0f) ? Splat(0.0f) : t;  // std::max(t, 0) keeps t unless t is smaller
-    const I4 i = __builtin_convertvector(t, I4);
-    const F4 f = t - __builtin_convertvector(i, F4);
-    F4 a, b;
-    for (int k = 0; k < 4; ++k) {
-        a[k] = m.highlight[i[k]];
-        b[k] = m.highlight[i[k] + 1];
-    }
-    return a + (b - a) * f;
-}
-
-// BumpMap::Gradient for four lanes, the same arithmetic; only the table reads are per lane.
-void Gradient4(const BumpMap& map, F4 u, F4 v, F4& du, F4& dv) {
-    auto position = [](F4 c, int size) {
-        F4 finite = ((c - c) == Splat(0)) ? c : Splat(0.5f);  // c - c is NaN for inf and NaN
-        F4 clamped = finite < Splat(0) ? Splat(0) : (Splat(1) < finite ? Splat(1) : finite);
-        return clamped * Splat(static_cast<float>(size)) - Splat(0.5f);
-    };
-    const F4 s = position(u, map.width), t = position(v, map.height);
-    const I4 is = __builtin_convertvector(s + Splat(1), I4) - 1;
-    const I4 it = __builtin_convertvector(t + Splat(1), I4) - 1;
-    const F4 fs = s - __builtin_convertvector(is, F4), ft = t - __builtin_convertvector(it, F4);
-    F4 g[2][4];  // gradient along u, v; corners top left, top right, bottom left, bottom right
-    for (int k = 0; k < 4; ++k) {
-        int x0 = std::clamp(is[k], 0, map.width - 1), x1 = std::clamp(is[k] + 1, 0, map.width - 1);
-        int y0 = std::clamp(it[k], 0, map.height - 1),
-            y1 = std::clamp(it[k] + 1, 0, map.height - 1);
-        size_t a = static_cast<size_t>(y0) * map.width, b = static_cast<size_t>(y1) * map.width;
-        const size_t at[4] = {a + x0, a + x1, b + x0, b + x1};
-        for (int c = 0; c < 4; ++c) {
-            g[0][c][k] = map.gradU[at[c]];
-            g[1][c][k] = map.gradV[at[c]];
-        }
-    }
-    F4 out[2];
-    for (int d = 0; d < 2; ++d) {
-        F4 top = g[d][0] + (g[d][1] - g[d][0]) * fs, bottom = g[d][2] + (g[d][3] - g[d][2]) * fs;
-        out[d] = top + (bottom - top) * ft;
-    }
-    du = out[0];
-    dv = out[1];
-}
-
-// Refracted for four lanes; false when a displacement is too large (or not finite) for the
-// quick rounding, and the caller takes the scalar path.
-bool Refracted4(const ShadingModel& model, const Picture& source, const V4& n, F4 x, F4 y,
-                bool aberration, V4& out) {
-    const F4 dx = Splat(model.refractPixels) * n.x, dy = Splat(model.refractPixels) * n.y;
-    const float spread = aberration ? model.aberration : 0.0f;
-    const float scale[3] = {1.0f - spread, 1.0f, 1.0f + spread};
-    F4* channel[3] = {&out.x, &out.y, &out.z};
-    const F4 lastX = Splat(static_cast<float>(source.width() - 1));
-    const F4 lastY = Splat(static_cast<float>(source.height() - 1));
-    for (int c = 0; c < 3; ++c) {
-        F4 tx = dx * Splat(scale[c]) * Splat(64.0f), ty = dy * Splat(scale[c]) * Splat(64.0f);
-        const F4 limit = Splat(4194304.0f);
-        I4 small = (tx < limit) & (tx > -limit) & (ty < limit) & (ty > -limit);
-        if (!(small[0] & small[1] & small[2] & small[3])) return false;
-        const F4 magic = Splat(12582912.0f), sixtyFourth = Splat(1.0f / 64.0f);
-        // Locate, lane by lane as the scalar sample does.
-        F4 fx = x + ((tx + magic) - magic) * sixtyFourth - Splat(0.5f);
-        F4 fy = y + ((ty + magic) - magic) * sixtyFourth - Splat(0.5f);
-        fx = fx > Splat(0) ? (lastX < fx ? lastX : fx) : Splat(0);
-        fy = fy > Splat(0) ? (lastY < fy ? lastY : fy) : Splat(0);
-        I4 ix = __builtin_convertvector(fx, I4), iy = __builtin_convertvector(fy, I4);
-        F4 wx = fx - __builtin_convertvector(ix, F4), wy = fy - __builtin_convertvector(iy, F4);
-        F4 a, b, d, e;
-        for (int k = 0; k < 4; ++k) {
-            Picture::Texel t = source.Corners(ix[k], iy[k], c);
-            a[k] = t.a;
-            b[k] = t.b;
-            d[k] = t.c;
-            e[k] = t.d;
-        }
-        F4 top = a + (b - a) * wx, bottom = d + (e - d) * wx;
-        *channel[c] =
-            (top + (bottom - top) * wy) * Splat(source.deep() ? 1.0f / 32768.0f : 1.0f / 255.0f);
-    }
-    return true;
-}
-
-}  // namespace
-
-void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const s[4], DrawMode mode,
-                   const Picture& source, const float px[4], const float py[4], Shade out[4]) {
-    const F4 x{px[0], px[1], px[2], px[3]}, y{py[0], py[1], py[2], py[3]};
-    V4 n;
-    if (mode == DrawMode::kPhong) {
-        n = Normalize4({At4(s, &ShadeSetup::nx, x, y), At4(s, &ShadeSetup::ny, x, y),
-                        At4(s, &ShadeSetup::nz, x, y)});
-        if (model.doubleSide) {
-            I4 flip = n.z < Splat(0);
-            n = {flip ? n.x * -1.0f : n.x, flip ? n.y * -1.0f : n.y, flip ? n.z * -1.0f : n.z};
-        }
-        if (model.bumpTilt != 0 && !model.bump.empty()) {
-            F4 du, dv;
-            Gradient4(model.bump, At4(s, &ShadeSetup::u, x, y), At4(s, &ShadeSetup::v, x, y), du,
-                      dv);
-            F4 tx = du * Lanes(s, &ShadeSetup::uDirX) + dv * Lanes(s, &ShadeSetup::vDirX);
-            F4 ty = du * Lanes(s, &ShadeSetup::uDirY) + dv * Lanes(s, &ShadeSetup::vDirY);
-            F4 tilt = Splat(model.bumpTilt);
-            n = Normalize4({n.x - tilt * tx, n.y - tilt * ty, n.z});
-        }
-    } else {
-        for (int k = 0; k < 4; ++k) {
-            n.x[k] = s[k]->flatNormal.x;
-            n.y[k] = s[k]->flatNormal.y;
-            n.z[k] = s[k]->flatNormal.z;
-        }
-    }
-    const V4 position{x - Splat(model.centerX), y - Splat(model.centerY),
-                      At4(s, &ShadeSetup::z, x, y)};
-    V4 diffuse{Splat(0), Splat(0), Splat(0)}, specular = diffuse;
-    for (const Light& light : model.lights) {
-        V4 l =
-            Normalize4({Splat(light.position.x) - position.x, Splat(light.position.y) - position.y,
-                        Splat(light.position.z) - position.z});
-        F4 ndl = Dot4(n, l);
-        I4 lit = ndl > Splat(0);
-        if (!(lit[0] | lit[1] | lit[2] | lit[3])) continue;
-        diffuse = {lit ? diffuse.x + Splat(light.color.x) * ndl : diffuse.x,
-                   lit ? diffuse.y + Splat(light.color.y) * ndl : diffuse.y,
-                   lit ? diffuse.z + Splat(light.color.z) * ndl : diffuse.z};
-        F4 ndh = Dot4(n, Normalize4({l.x + Splat(0), l.y + Splat(0), l.z + Splat(1)}));
-        const I4 shiny = lit & (ndh > Splat(model.specularCutoff));
-        if (!(shiny[0] | shiny[1] | shiny[2] | shiny[3])) continue;
-        F4 h;
-        if (model.highlight.empty()) {
-            for (int k = 0; k < 4; ++k) h[k] = shiny[k] != 0 ? Highlight(model, ndh[k]) : 0.0f;
-        } else {
-            h = Highlight4(model, ndh);
-        }
-        specular = {shiny ? specular.x + Splat(light.color.x) * h : specular.x,
-                    shiny ? specular.y + Splat(light.color.y) * h : specular.y,
-                    shiny ? specular.z + Splat(light.color.z) * h : specular.z};
-    }
-    const float lightShare = std::max(0.0f, 1.0f - model.selfIllum);
-    auto base = [&](float d, float a, F4 light) {
-        return Splat(d * model.selfIllum) +
-               (Splat(a * kAmbientLight) + Splat(d) * light) * Splat(lightShare);
-    };
-    const V4 b{base(model.diffuse.x, model.ambient.x, diffuse.x),
-               base(model.diffuse.y, model.ambient.y, diffuse.y),
-               base(model.diffuse.z, model.ambient.z, diffuse.z)};
-    V4 glass;
-    const bool glassy = model.glass && source.valid();
-    const bool quick =
-        glassy && Refracted4(model, source, n, x, y, mode == DrawMode::kPhong, glass);
-    for (int k = 0; k < 4; ++k) {
-        Vec3 lane{b.x[k], b.y[k], b.z[k]};
-        if (glassy) {
-            Vec3 g = quick ? Vec3{glass.x[k], glass.y[k], glass.z[k]}
-                           : Refracted(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
-                                       mode == DrawMode::kPhong);
-            float w = model.glassMix;
-            lane = w >= 0 ? lane + (g - lane) * w : lane * (1 + w) + (Vec3{1, 1, 1} - g) * -w;
-        }
-        Vec3 light{specular.x[k], specular.y[k], specular.z[k]};
-        out[k] = {lane + model.specular * light * model.specularStrength, model.opacity};
-    }
+bool WideLanesAvailable() {
+    // The processor and the system must both support the AVX2 registers; libgcc checks both.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
 }
 
 }  // namespace fw::prismcore

@@ -51,6 +51,8 @@ class Picture {
     int height() const { return height_; }
     bool deep() const { return deep_; }
     bool valid() const { return data_ != nullptr; }
+    const uint8_t* data() const { return data_; }
+    size_t rowLength() const { return rowLength_; }
 
     float Read(int x, int y, int c) const {
         size_t i = static_cast<size_t>(y) * rowLength_ + static_cast<size_t>(x) * 4 + c;
@@ -214,6 +216,10 @@ Shade ShadeSurface(const ShadingModel& model, const ShadeSetup& setup, DrawMode 
 // ShadeSurface for four positions at once (flat and Phong modes), with identical results.
 void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const setups[4], DrawMode mode,
                    const Picture& source, const float x[4], const float y[4], Shade out[4]);
+// The same for eight positions in AVX2 registers: only where WideLanesAvailable().
+void ShadeSurface8(const ShadingModel& model, const ShadeSetup* const setups[8], DrawMode mode,
+                   const Picture& source, const float x[8], const float y[8], Shade out[8]);
+bool WideLanesAvailable();
 Vec3 LitDiffuse(const ShadingModel& model, Vec3 normal, Vec3 position);
 
 }  // namespace fw::prismcore

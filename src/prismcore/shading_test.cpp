@@ -171,41 +171,63 @@ TEST(Model, HighlightTableFollowsThePowerAboveTheCutoff) {
     }
 }
 
-TEST(Shading, FourPixelsAtOnceMatchOneAtATimeToTheBit) {
+// Four lanes (SSE2) and eight (AVX2, where the processor has it) against the scalar code,
+// on 8- and 16-bit sources, with and without aberration, and with refraction so strong that
+// the samples clamp at the picture's edges.
+TEST(Shading, PixelsSideBySideMatchOneAtATimeToTheBit) {
     testing::Scene scene = testing::MakeFrost(200, 150, 400);
-    std::vector<uint8_t> source = testing::SourcePicture<uint8_t>(200, 150, 255.0f);
-    Picture picture(source.data(), 200, 150, 200 * 4, false);
+    std::vector<uint8_t> source8 = testing::SourcePicture<uint8_t>(200, 150, 255.0f);
+    std::vector<uint16_t> source16 = testing::SourcePicture<uint16_t>(200, 150, 32768.0f);
+    std::vector<int> widths = {4};
+    if (WideLanesAvailable()) widths.push_back(8);
     testing::Records r = testing::DefaultRecords();
-    for (bool doubleSide : {false, true}) {
-        for (float aberration : {0.0f, 20.0f}) {
-            r.glass.aberration = aberration;
-            ShadingModel m = MakeShadingModel(&r.material, r.textures, 2, r.lights, &r.glass,
-                                              doubleSide, 100, 75);
-            std::vector<ShadeSetup> setups(scene.triangles.size());
-            for (size_t t = 0; t < setups.size(); ++t) {
-                Corner c[3];
-                for (int k = 0; k < 3; ++k) {
-                    const __Point3ds& p = scene.points[scene.triangles[t].index[k]];
-                    c[k] = {100.0 + p.x, 75.0 + p.y, &p};
-                }
-                MakeShadeSetup(m, static_cast<uint32_t>(t), c, setups[t]);
-            }
-            for (DrawMode mode : {DrawMode::kFlat, DrawMode::kPhong}) {
-                for (size_t t = 0; t + 4 <= setups.size(); t += 3) {
-                    const ShadeSetup* four[4];
-                    float x[4], y[4];
-                    for (int k = 0; k < 4; ++k) {
-                        four[k] = &setups[t + k];
-                        x[k] = four[k]->nx.x0 + 0.25f * k - 0.5f;
-                        y[k] = four[k]->nx.y0 + 0.125f * k;
+    for (bool deep : {false, true}) {
+        Picture picture(deep ? reinterpret_cast<const uint8_t*>(source16.data()) : source8.data(),
+                        200, 150, 200 * 4, deep);
+        for (float refraction : {10.0f, 1e6f}) {
+            for (bool doubleSide : {false, true}) {
+                for (float aberration : {0.0f, 20.0f}) {
+                    r.glass.aberration = aberration;
+                    r.glass.refraction = refraction;
+                    ShadingModel m = MakeShadingModel(&r.material, r.textures, 2, r.lights,
+                                                      &r.glass, doubleSide, 100, 75);
+                    std::vector<ShadeSetup> setups(scene.triangles.size());
+                    for (size_t t = 0; t < setups.size(); ++t) {
+                        Corner c[3];
+                        for (int k = 0; k < 3; ++k) {
+                            const __Point3ds& p = scene.points[scene.triangles[t].index[k]];
+                            c[k] = {100.0 + p.x, 75.0 + p.y, &p};
+                        }
+                        MakeShadeSetup(m, static_cast<uint32_t>(t), c, setups[t]);
                     }
-                    Shade out[4];
-                    ShadeSurface4(m, four, mode, picture, x, y, out);
-                    for (int k = 0; k < 4; ++k) {
-                        Shade one = ShadeSurface(m, *four[k], mode, picture, x[k], y[k]);
-                        ASSERT_EQ(std::memcmp(&one.color, &out[k].color, sizeof(Vec3)), 0)
-                            << t + k << " " << static_cast<int>(mode);
-                        ASSERT_EQ(one.opacity, out[k].opacity);
+                    for (int lanes : widths) {
+                        for (DrawMode mode : {DrawMode::kFlat, DrawMode::kPhong}) {
+                            for (size_t t = 0; t + lanes <= setups.size(); t += 3) {
+                                const ShadeSetup* some[8];
+                                float x[8], y[8];
+                                for (int k = 0; k < lanes; ++k) {
+                                    some[k] = &setups[t + k];
+                                    x[k] = some[k]->nx.x0 + 0.25f * k - 0.5f;
+                                    y[k] = some[k]->nx.y0 + 0.125f * k;
+                                }
+                                Shade out[8];
+                                if (lanes == 8) {
+                                    ShadeSurface8(m, some, mode, picture, x, y, out);
+                                } else {
+                                    ShadeSurface4(m, some, mode, picture, x, y, out);
+                                }
+                                for (int k = 0; k < lanes; ++k) {
+                                    Shade one =
+                                        ShadeSurface(m, *some[k], mode, picture, x[k], y[k]);
+                                    ASSERT_EQ(std::memcmp(&one.color, &out[k].color, sizeof(Vec3)),
+                                              0)
+                                        << t + k << " mode " << static_cast<int>(mode) << " lanes "
+                                        << lanes << " deep " << deep << " refraction "
+                                        << refraction;
+                                    ASSERT_EQ(one.opacity, out[k].opacity);
+                                }
+                            }
+                        }
                     }
                 }
             }
