@@ -1,5 +1,7 @@
 #include "prismcore/raster.h"
 
+#include "prismcore/raster_lanes.h"
+
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -240,73 +242,6 @@ inline void Store4(T* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// A piece's sixteen sample offsets in four-lane groups: edge offsets (in 32 bits when the
-// piece is narrow) and depth offsets.
-struct SixteenLanes {
-    I4 off[3][4];
-    F4 dz[4];
-};
-
-// The pixels [from, to] of one row of a triangle piece at sixteen samples each; e0..e2 are
-// the edge values at the first pixel's corner. Returns the samples taken from "uncovered".
-// A sample takes the triangle when it is inside and strictly nearer, as in the general case.
-size_t SixteenSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
-                         int64_t s1, int64_t s2, const int64_t (*off)[kMaxSamples],
-                         const int64_t* lo, const int64_t* hi, bool narrow,
-                         const SixteenLanes& lanes, const Plane& plane, uint32_t id, int tileX0,
-                         float* depthRow, uint32_t* idRow) {
-    const auto& off32 = lanes.off;
-    const auto& dz4 = lanes.dz;
-    const I4 bits[4] = {I4{1, 2, 4, 8}, I4{16, 32, 64, 128}, I4{256, 512, 1024, 2048},
-                        I4{4096, 8192, 16384, 32768}};
-    const I4 none = I4{} + static_cast<int32_t>(kNoTriangle);
-    const I4 idLanes = I4{} + static_cast<int32_t>(id);
-    I4 taken = I4{};
-    for (int px = from; px <= to; ++px, e0 += s0, e1 += s1, e2 += s2) {
-        if (e0 + hi[0] < 0 || e1 + hi[1] < 0 || e2 + hi[2] < 0) continue;
-        I4 inside[4];
-        if (e0 + lo[0] >= 0 && e1 + lo[1] >= 0 && e2 + lo[2] >= 0) {
-            for (I4& lanes : inside) lanes = I4{} - 1;
-        } else if (narrow) {
-            // An edge crosses the pixel: a sample is in when no edge value is negative, i.e.
-            // when the sign bit of their OR is clear. The values fit in 32 bits here.
-            const I4 b0 = I4{} + static_cast<int32_t>(e0), b1 = I4{} + static_cast<int32_t>(e1),
-                     b2 = I4{} + static_cast<int32_t>(e2);
-            for (int g = 0; g < 4; ++g) {
-                inside[g] = ((b0 + off32[0][g]) | (b1 + off32[1][g]) | (b2 + off32[2][g])) >= 0;
-            }
-        } else {
-            int32_t mask = 0;
-            for (int s = 0; s < 16; ++s) {
-                mask |= static_cast<int32_t>(
-                            ((e0 + off[0][s]) | (e1 + off[1][s]) | (e2 + off[2][s])) >= 0)
-                        << s;
-            }
-            for (int g = 0; g < 4; ++g) inside[g] = ((I4{} + mask) & bits[g]) != 0;
-        }
-        const F4 zp = F4{} + plane.At(static_cast<float>(px), static_cast<float>(py));
-        const size_t base = static_cast<size_t>(px - tileX0) * 16;
-        F4 z[4], held[4];
-        I4 nearer[4];
-        for (int g = 0; g < 4; ++g) {
-            z[g] = zp + dz4[g];
-            held[g] = Load4<F4>(depthRow + base + g * 4);
-            nearer[g] = inside[g] & (z[g] > held[g]);
-        }
-        // Behind what the pixel holds: the usual fate of a triangle in overlapping frost.
-        const I4 any = nearer[0] | nearer[1] | nearer[2] | nearer[3];
-        if ((any[0] | any[1] | any[2] | any[3]) == 0) continue;
-        for (int g = 0; g < 4; ++g) {
-            uint32_t* ids = idRow + base + g * 4;
-            const I4 heldId = Load4<I4>(ids);
-            taken -= nearer[g] & (heldId == none);
-            Store4(depthRow + base + g * 4, nearer[g] ? z[g] : held[g]);
-            Store4(ids, nearer[g] ? idLanes : heldId);
-        }
-    }
-    return static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
-}
-
 // The pixels [from, to] of one row of a triangle piece at one sample each, four pixels side
 // by side; e0..e2 are the edge values at the first pixel's sample and fit in 32 bits.
 size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
@@ -361,7 +296,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
 // unroll and vectorise the per-sample loops of the two patterns in use.
 template <int kCount>
 void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
-                   TileVisibility& tile) {
+                   TileVisibility& tile, bool wideLanes) {
     const int count = kCount > 0 ? kCount : pattern.count;
     // The tile's fields in locals: the stores into its buffers could otherwise alias them.
     float* const depthData = tile.depth.data();
@@ -414,16 +349,22 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
             narrow = lowest >= -(int64_t{1} << 30) && highest < (int64_t{1} << 30);
         }
-        SixteenLanes lanes16;
+        int32_t off32[3][16] = {};
+        SixteenSampleRow row16;
         if constexpr (kCount == 16) {
-            for (int g = 0; g < 4; ++g) {
-                for (int k = 0; k < 4; ++k) {
-                    for (int e = 0; e < 3; ++e) {
-                        lanes16.off[e][g][k] = narrow ? static_cast<int32_t>(off[e][g * 4 + k]) : 0;
-                    }
-                    lanes16.dz[g][k] = dz[g * 4 + k];
-                }
+            for (int e = 0; e < 3 && narrow; ++e) {
+                for (int s = 0; s < 16; ++s) off32[e][s] = static_cast<int32_t>(off[e][s]);
             }
+            row16.off = off;
+            row16.lo = lo;
+            row16.hi = hi;
+            row16.narrow = narrow;
+            row16.off32 = off32;
+            row16.dz = dz;
+            row16.plane = &t.z;
+            row16.id = id;
+            row16.tileX0 = tileX0;
+            for (int e = 0; e < 3; ++e) row16.step[e] = f[e].a * kSubPixel;
         }
         const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
         const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
@@ -464,9 +405,16 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                 }
             }
             if constexpr (kCount == 16) {
-                uncovered -= SixteenSampleSpan(xa + first, xa + last, py, e0, e1, e2, s0, s1, s2,
-                                               off, lo, hi, narrow, lanes16, t.z, id, tileX0,
-                                               depthData + rowBase, idData + rowBase);
+                row16.from = xa + first;
+                row16.to = xa + last;
+                row16.py = py;
+                row16.e[0] = e0;
+                row16.e[1] = e1;
+                row16.e[2] = e2;
+                row16.depthRow = depthData + rowBase;
+                row16.idRow = idData + rowBase;
+                uncovered -=
+                    wideLanes ? SixteenSampleSpan8(row16) : SixteenSampleSpanLanes<4>(row16);
                 continue;
             }
             for (int px = xa + first; px <= xa + last; ++px, e0 += s0, e1 += s1, e2 += s2) {
@@ -517,15 +465,15 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
 }  // namespace
 
 void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
-                       TileVisibility& tile) {
+                       TileVisibility& tile, bool wideLanes) {
     ++tile.sinceFloor;
     switch (pattern.count) {
         case 1:
-            return RasterizeWith<1>(t, id, pattern, tile);
+            return RasterizeWith<1>(t, id, pattern, tile, wideLanes);
         case 16:
-            return RasterizeWith<16>(t, id, pattern, tile);
+            return RasterizeWith<16>(t, id, pattern, tile, wideLanes);
         default:
-            return RasterizeWith<0>(t, id, pattern, tile);
+            return RasterizeWith<0>(t, id, pattern, tile, wideLanes);
     }
 }
 

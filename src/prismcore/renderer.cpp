@@ -180,7 +180,8 @@ class TileRenderer {
                 vis.Hides(minZ, maxZ)) {
                 continue;
             }
-            if (SetupRasterTriangle(job_.scene, *id, rt)) RasterizeIntoTile(rt, *id, pattern_, vis);
+            if (SetupRasterTriangle(job_.scene, *id, rt))
+                RasterizeIntoTile(rt, *id, pattern_, vis, job_.wideLanes);
         }
     }
 
