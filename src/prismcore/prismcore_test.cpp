@@ -199,6 +199,40 @@ TEST(Geometry, NearerWinsAndEqualDepthLaterWins) {
     EXPECT_EQ(render(5, 4.999f), bright);
 }
 
+TEST(Geometry, SlopedFacetsMeetWhereTheirDepthsCrossAtThePixelCentres) {
+    // Two facets over the same area, the first rising toward +x (z = x), the later falling
+    // (z = 40 - x): they are equally near at x = 20, a pixel border, so column 19 shows the
+    // later one and column 20 the first. Depth taken at a pixel's corner instead of its
+    // sample would tie column 20 and hand it to the later facet.
+    for (uint8_t quality : {0, 1}) {
+        Canvas c(64, 32);
+        Scene s;
+        s.AddTriangle(0, 0, 64, 0, 0, 64, 0, 0);
+        s.AddTriangle(0, 0, 64, 0, 0, 64, 0, 0);
+        const float zFirst[3] = {0, 64, 0}, zLater[3] = {40, -24, 40};
+        for (int k = 0; k < 3; ++k) {
+            s.points[s.triangles[0].index[k]].z = zFirst[k];
+            s.points[s.triangles[1].index[k]].z = zLater[k];
+        }
+        SetNormals(s, 0, 1, 0, 1);   // faces the light: bright
+        SetNormals(s, 1, -1, 0, 1);  // faces away: dark
+        Records r = PlainRecords();
+        r.material.selfIllum = 0;
+        r.lights[0].multiplier = 1;
+        r.lights[0].position[0] = 1e5f, r.lights[0].position[1] = 0, r.lights[0].position[2] = 0;
+        Draw(c, s, r, 3, quality);
+        for (int y = 2; y < 30; ++y) {
+            EXPECT_LT(c.At(19, y)[0] + 100, c.At(20, y)[0])
+                << "row " << y << " quality " << +quality;
+            // With sixteen samples one of column 20's lies on x = 20 and goes to the later one.
+            if (quality == 0) {
+                EXPECT_EQ(c.At(20, y)[0], c.At(30, y)[0]) << "row " << y;
+            }
+            EXPECT_EQ(c.At(19, y)[0], c.At(5, y)[0]) << "row " << y << " quality " << +quality;
+        }
+    }
+}
+
 TEST(Geometry, NothingIsDrawnOutsideTheTrianglesInFlatAndPhongModes) {
     const int w = 200, h = 150;
     Scene s = testing::MakeFrost(w, h, 400, 3, 1.5f);

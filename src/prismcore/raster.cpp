@@ -245,8 +245,8 @@ inline void Store4(T* p, V v) {
 // The pixels [from, to] of one row of a triangle piece at one sample each, four pixels side
 // by side; e0..e2 are the edge values at the first pixel's sample and fit in 32 bits.
 size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
-                        int64_t s1, int64_t s2, const Plane& plane, uint32_t id, int tileX0,
-                        float* depthRow, uint32_t* idRow) {
+                        int64_t s1, int64_t s2, const Plane& plane, float dz, uint32_t id,
+                        int tileX0, float* depthRow, uint32_t* idRow) {
     int px = from;
     I4 taken = I4{};
     // Four pixels' steps fit in 32 bits only when the span holds four pixels.
@@ -266,7 +266,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
                                (I4{} + static_cast<int32_t>(e2) + step2)) >= 0;
             if (!(inside[0] | inside[1] | inside[2] | inside[3])) continue;
             const F4 x = __builtin_convertvector(I4{} + px + steps, F4);
-            const F4 z = a0 + ax * (x - x0) + rowTerm;
+            const F4 z = (a0 + ax * (x - x0) + rowTerm) + dz;
             float* depth = depthRow + (px - tileX0);
             uint32_t* ids = idRow + (px - tileX0);
             const F4 held = Load4<F4>(depth);
@@ -280,7 +280,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
     size_t count = static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
     for (; px <= to; ++px, e0 += s0, e1 += s1, e2 += s2) {
         if ((e0 | e1 | e2) < 0) continue;
-        float z = plane.At(static_cast<float>(px), static_cast<float>(py));
+        float z = plane.At(static_cast<float>(px), static_cast<float>(py)) + dz;
         float& depth = depthRow[px - tileX0];
         if (z > depth) {
             uint32_t& held = idRow[px - tileX0];
@@ -400,7 +400,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                 if (narrow) {
                     uncovered -= SingleSampleSpan(
                         xa + first, xa + last, py, e0 + off[0][0], e1 + off[1][0], e2 + off[2][0],
-                        s0, s1, s2, t.z, id, tileX0, depthData + rowBase, idData + rowBase);
+                        s0, s1, s2, t.z, dz[0], id, tileX0, depthData + rowBase, idData + rowBase);
                     continue;
                 }
             }
