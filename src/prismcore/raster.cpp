@@ -190,7 +190,9 @@ void TileVisibility::Reset(int x, int y, int w, int h, int sampleCount) {
     samples = sampleCount;
     size_t n = static_cast<size_t>(w) * h * sampleCount;
     depth.assign(n, -std::numeric_limits<float>::infinity());
-    id.assign(n, kNoTriangle);
+    // A sample no triangle holds keeps depth -inf (no triangle can be nearer than that and
+    // not win), so its stale id needs no clearing.
+    id.resize(n);
     uncovered = n;
     floorDepth = -std::numeric_limits<float>::infinity();
     floorValid = false;
@@ -255,7 +257,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
         const I4 step0 = (I4{} + static_cast<int32_t>(s0)) * steps;
         const I4 step1 = (I4{} + static_cast<int32_t>(s1)) * steps;
         const I4 step2 = (I4{} + static_cast<int32_t>(s2)) * steps;
-        const I4 none = I4{} + static_cast<int32_t>(kNoTriangle);
+        const F4 none = F4{} - std::numeric_limits<float>::infinity();
         const I4 idLanes = I4{} + static_cast<int32_t>(id);
         // The depth plane evaluated as Plane::At does, lane by lane.
         const F4 a0 = F4{} + plane.a0, ax = F4{} + plane.ax, x0 = F4{} + plane.x0;
@@ -272,7 +274,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
             const F4 held = Load4<F4>(depth);
             const I4 heldId = Load4<I4>(ids);
             const I4 nearer = inside & (z > held);
-            taken -= nearer & (heldId == none);
+            taken -= nearer & (held == none);
             Store4(depth, nearer ? z : held);
             Store4(ids, nearer ? idLanes : heldId);
         }
@@ -284,7 +286,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
         float& depth = depthRow[px - tileX0];
         if (z > depth) {
             uint32_t& held = idRow[px - tileX0];
-            count += held == kNoTriangle;
+            count += depth == -std::numeric_limits<float>::infinity();
             depth = z;
             held = id;
         }
@@ -440,7 +442,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                     for (int s = 0; s < count; ++s) {
                         float z = zp + dz[s];
                         bool nearer = z > depth[s];
-                        taken += nearer && ids[s] == kNoTriangle;
+                        taken += nearer && depth[s] == -std::numeric_limits<float>::infinity();
                         depth[s] = nearer ? z : depth[s];
                         ids[s] = nearer ? id : ids[s];
                     }
@@ -451,7 +453,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                     int s = std::countr_zero(mask);
                     float z = zp + dz[s];
                     if (z > depth[s]) {
-                        uncovered -= ids[s] == kNoTriangle;
+                        uncovered -= depth[s] == -std::numeric_limits<float>::infinity();
                         depth[s] = z;
                         ids[s] = id;
                     }

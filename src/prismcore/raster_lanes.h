@@ -73,7 +73,7 @@ size_t SixteenSampleSpanLanes(const SixteenSampleRow& row) {
     const int64_t* lo = row.lo;
     const int64_t* hi = row.hi;
     const auto* off = row.off;
-    const I none = I{} + static_cast<int32_t>(kNoTriangle);
+    const F none = F{} - std::numeric_limits<float>::infinity();
     const I idLanes = I{} + static_cast<int32_t>(row.id);
     int64_t e0 = row.e[0], e1 = row.e[1], e2 = row.e[2];
     I taken = I{};
@@ -120,7 +120,7 @@ size_t SixteenSampleSpanLanes(const SixteenSampleRow& row) {
         for (int g = 0; g < G; ++g) {
             uint32_t* ids = row.idRow + base + g * W;
             const I heldId = load(ids, I{});
-            taken -= nearer[g] & (heldId == none);
+            taken -= nearer[g] & (held[g] == none);
             const F depth = nearer[g] ? z[g] : held[g];
             const I newIds = nearer[g] ? idLanes : heldId;
             std::memcpy(row.depthRow + base + g * W, &depth, sizeof depth);

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -105,6 +106,23 @@ uint32_t SamplesOf(const uint32_t* ids, uint32_t id) {
             __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ids + 4 * g));
             mask |= static_cast<uint32_t>(
                         _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(lanes, key))))
+                    << (4 * g);
+        }
+        return mask;
+    }
+}
+
+// The pixel's samples (bits) that no triangle holds: depth still -inf.
+template <int kCount>
+uint32_t UncoveredOf(const float* depth) {
+    if constexpr (kCount == 1) {
+        return depth[0] == -std::numeric_limits<float>::infinity() ? 1u : 0u;
+    } else {
+        const __m128 none = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+        uint32_t mask = 0;
+        for (int g = 0; g < kCount / 4; ++g) {
+            mask |= static_cast<uint32_t>(
+                        _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(depth + 4 * g), none)))
                     << (4 * g);
         }
         return mask;
@@ -219,9 +237,13 @@ class TileRenderer {
         };
         for (int py = vis.y0; py < vis.y0 + vis.height; ++py) {
             for (int px = vis.x0; px < vis.x0 + vis.width; ++px) {
-                const uint32_t* ids = vis.id.data() + vis.Index(px, py);
-                const bool one = SamplesOf<kCount>(ids, ids[0]) == kAllSamples;
-                if (one && ids[0] == kNoTriangle) continue;
+                const size_t at = vis.Index(px, py);
+                const uint32_t* ids = vis.id.data() + at;
+                // Samples no triangle holds keep depth -inf and a meaningless id.
+                const uint32_t held = ~UncoveredOf<kCount>(vis.depth.data() + at) & kAllSamples;
+                if (held == 0) continue;
+                const bool one =
+                    held == kAllSamples && SamplesOf<kCount>(ids, ids[0]) == kAllSamples;
                 if (!scratch.HasRoom(kCount)) Flush(scratch);
                 const uint16_t lx = static_cast<uint16_t>(px - vis.x0);
                 const uint16_t ly = static_cast<uint16_t>(py - vis.y0);
@@ -234,10 +256,10 @@ class TileRenderer {
                 Entry entries[kMaxSamples];
                 int n = 0;
                 // Triangles in order of their first sample, each with the samples it holds.
-                uint32_t rest = ~SamplesOf<kCount>(ids, kNoTriangle) & kAllSamples;
+                uint32_t rest = held;
                 while (rest != 0) {
                     const uint32_t id = ids[std::countr_zero(rest)];
-                    const uint32_t mine = SamplesOf<kCount>(ids, id);
+                    const uint32_t mine = SamplesOf<kCount>(ids, id) & held;
                     entries[n++] = {id, std::popcount(mine), SumOf(mine, sumLowX_, sumHighX_),
                                     SumOf(mine, sumLowY_, sumHighY_)};
                     rest &= ~mine;
