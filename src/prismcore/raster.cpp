@@ -2,6 +2,8 @@
 
 #include "prismcore/raster_lanes.h"
 
+#include <emmintrin.h>
+
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -197,17 +199,37 @@ void TileVisibility::Reset(int x, int y, int w, int h, int sampleCount) {
     floorDepth = -std::numeric_limits<float>::infinity();
     floorValid = false;
     sinceFloor = 0;
+    std::fill(std::begin(rowFloor), std::end(rowFloor), -std::numeric_limits<float>::infinity());
+    dirtyRows = 0;
+}
+
+void TileVisibility::RefreshFloors() {
+    const size_t rowSamples = static_cast<size_t>(width) * samples;
+    for (uint32_t rows = dirtyRows; rows != 0; rows &= rows - 1) {
+        const int r = std::countr_zero(rows);
+        const float* row = depth.data() + r * rowSamples;
+        // Four running minima (depths are never NaN); rows hold a multiple of four samples
+        // except in one-sample tiles narrower than four pixels.
+        __m128 low = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        size_t i = 0;
+        for (; i + 4 <= rowSamples; i += 4) low = _mm_min_ps(low, _mm_loadu_ps(row + i));
+        float lanes[4];
+        _mm_storeu_ps(lanes, low);
+        float m = std::min({lanes[0], lanes[1], lanes[2], lanes[3]});
+        for (; i < rowSamples; ++i) m = std::min(m, row[i]);
+        rowFloor[r] = m;
+    }
+    dirtyRows = 0;
+    floorDepth = *std::min_element(rowFloor, rowFloor + height);
+    floorValid = true;
+    sinceFloor = 0;
 }
 
 bool TileVisibility::Hides(float minZ, float maxZ) {
     if (uncovered > 0) return false;
     // The floor only rises as triangles win samples, so a stale one is still safe; it is
     // refreshed after a number of triangles were drawn, not for rejected ones.
-    if (!floorValid || sinceFloor >= 64) {
-        floorDepth = *std::min_element(depth.begin(), depth.end());
-        floorValid = true;
-        sinceFloor = 0;
-    }
+    if (!floorValid || sinceFloor >= 64) RefreshFloors();
     // Sample depths come from the plane and may exceed the corners' by rounding: keep a
     // margin so that a triangle is rejected only when no sample of it could win.
     float margin = 1e-4f * (1.0f + std::fabs(maxZ) + std::fabs(minZ));
@@ -306,6 +328,12 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
     const int tileX0 = tile.x0, tileY0 = tile.y0;
     const size_t tileWidth = static_cast<size_t>(tile.width);
     size_t uncovered = tile.uncovered;
+    // Rows whose every sample is at least as near as the triangle's nearest corner are
+    // skipped: no sample there could take it. The corners' depths may be exceeded by the
+    // plane's rounding, hence the margin (as in Hides).
+    const float* const rowFloor = tile.rowFloor;
+    const float reach = t.maxZ + 1e-4f * (1.0f + std::fabs(t.maxZ) + std::fabs(t.minZ));
+    uint32_t drawnRows = 0;
     float dz[kMaxSamples];
     for (int s = 0; s < count; ++s) {
         dz[s] = t.z.ax * (pattern.ox[s] / static_cast<float>(kSubPixel)) +
@@ -371,6 +399,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
         const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
         const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
         for (int py = ya; py <= yb; ++py) {
+            if (reach <= rowFloor[py - tileY0]) continue;
             int64_t rowStart[3];
             for (int e = 0; e < 3; ++e) {
                 rowStart[e] = f[e].a * (xa * kSubPixel) + f[e].b * (py * kSubPixel) + f[e].c;
@@ -395,6 +424,7 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                 }
             }
             if (first > last) continue;
+            drawnRows |= 1u << (py - tileY0);
             const size_t rowBase = static_cast<size_t>(py - tileY0) * tileWidth * count;
             int64_t e0 = rowStart[0] + s0 * first, e1 = rowStart[1] + s1 * first,
                     e2 = rowStart[2] + s2 * first;
@@ -462,13 +492,15 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
         }
     }
     tile.uncovered = uncovered;
+    tile.dirtyRows |= drawnRows;
 }
 
 }  // namespace
 
 void RasterizeIntoTile(const RasterTriangle& t, uint32_t id, const SamplePattern& pattern,
                        TileVisibility& tile, bool wideLanes) {
-    ++tile.sinceFloor;
+    // Row floors fresh enough to skip rows of triangles hidden behind the nearer ones.
+    if (++tile.sinceFloor >= 16 && tile.dirtyRows != 0) tile.RefreshFloors();
     switch (pattern.count) {
         case 1:
             return RasterizeWith<1>(t, id, pattern, tile, wideLanes);

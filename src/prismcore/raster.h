@@ -88,7 +88,13 @@ struct TileVisibility {
     float floorDepth = -std::numeric_limits<float>::infinity();
     bool floorValid = false;
     int sinceFloor = 0;  // triangles drawn since floorDepth was computed
+    // Per row of the tile, a lower bound of its samples' depths (-inf while any is unheld),
+    // and the rows drawn into since the bounds were last computed.
+    float rowFloor[kTileSize];
+    uint32_t dirtyRows = 0;
     void Reset(int x, int y, int w, int h, int sampleCount);
+    // Recomputes the floors of the rows drawn into, and the tile's floor.
+    void RefreshFloors();
     // True when a triangle with corner depths in [minZ, maxZ] cannot be strictly nearer
     // than any sample of the tile.
     bool Hides(float minZ, float maxZ);
