@@ -267,29 +267,40 @@ inline void Store4(T* p, V v) {
 }
 
 // The pixels [from, to] of one row of a triangle piece at one sample each, four pixels side
-// by side; e0..e2 are the edge values at the first pixel's sample and fit in 32 bits.
+// by side; e0..e2 are the edge values at the first pixel's sample and fit in 32 bits there.
+// Groups may reach past `to` (those lanes are masked) but not past the tile's row.
 size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
                         int64_t s1, int64_t s2, const Plane& plane, float dz, uint32_t id,
-                        int tileX0, float* depthRow, uint32_t* idRow) {
+                        int tileX0, int tileWidth, float* depthRow, uint32_t* idRow) {
+    using U4 = uint32_t __attribute__((vector_size(16)));
     int px = from;
+    const int lastGroup = tileX0 + tileWidth - 4;  // the last pixel a group may start at
     I4 taken = I4{};
-    // Four pixels' steps fit in 32 bits only when the span holds four pixels.
-    if (to - from >= 3) {
-        const I4 steps{0, 1, 2, 3};
-        const I4 step0 = (I4{} + static_cast<int32_t>(s0)) * steps;
-        const I4 step1 = (I4{} + static_cast<int32_t>(s1)) * steps;
-        const I4 step2 = (I4{} + static_cast<int32_t>(s2)) * steps;
+    if (px <= lastGroup) {
+        // Edge values in wrapping 32-bit arithmetic: exact in the lanes inside [from, to],
+        // whatever the masked ones hold.
+        const U4 steps{0, 1, 2, 3};
+        const U4 step0 = (U4{} + static_cast<uint32_t>(s0)) * steps;
+        const U4 step1 = (U4{} + static_cast<uint32_t>(s1)) * steps;
+        const U4 step2 = (U4{} + static_cast<uint32_t>(s2)) * steps;
+        const U4 step4[3] = {U4{} + static_cast<uint32_t>(4 * s0),
+                             U4{} + static_cast<uint32_t>(4 * s1),
+                             U4{} + static_cast<uint32_t>(4 * s2)};
+        U4 l0 = U4{} + static_cast<uint32_t>(e0) + step0;
+        U4 l1 = U4{} + static_cast<uint32_t>(e1) + step1;
+        U4 l2 = U4{} + static_cast<uint32_t>(e2) + step2;
         const F4 none = F4{} - std::numeric_limits<float>::infinity();
         const I4 idLanes = I4{} + static_cast<int32_t>(id);
+        const I4 laneOffsets{0, 1, 2, 3};
         // The depth plane evaluated as Plane::At does, lane by lane.
         const F4 a0 = F4{} + plane.a0, ax = F4{} + plane.ax, x0 = F4{} + plane.x0;
         const F4 rowTerm = F4{} + plane.ay * (static_cast<float>(py) - plane.y0);
-        for (; px + 3 <= to; px += 4, e0 += 4 * s0, e1 += 4 * s1, e2 += 4 * s2) {
-            const I4 inside = ((I4{} + static_cast<int32_t>(e0) + step0) |
-                               (I4{} + static_cast<int32_t>(e1) + step1) |
-                               (I4{} + static_cast<int32_t>(e2) + step2)) >= 0;
+        for (; px <= to && px <= lastGroup;
+             px += 4, l0 += step4[0], l1 += step4[1], l2 += step4[2]) {
+            const I4 pixels = I4{} + px + laneOffsets;
+            const I4 inside = (__builtin_convertvector(l0 | l1 | l2, I4) >= 0) & (pixels <= to);
             if (!(inside[0] | inside[1] | inside[2] | inside[3])) continue;
-            const F4 x = __builtin_convertvector(I4{} + px + steps, F4);
+            const F4 x = __builtin_convertvector(pixels, F4);
             const F4 z = (a0 + ax * (x - x0) + rowTerm) + dz;
             float* depth = depthRow + (px - tileX0);
             uint32_t* ids = idRow + (px - tileX0);
@@ -300,6 +311,10 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
             Store4(depth, nearer ? z : held);
             Store4(ids, nearer ? idLanes : heldId);
         }
+        const int64_t done = px - from;
+        e0 += s0 * done;
+        e1 += s1 * done;
+        e2 += s2 * done;
     }
     size_t count = static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
     for (; px <= to; ++px, e0 += s0, e1 += s1, e2 += s2) {
@@ -356,13 +371,6 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
         }
         const EdgeFunction* f = piece.edge;
-        // Rows of at least five pixels look for their span of covered pixels (below); the
-        // reciprocals of the edges' steps serve that.
-        const bool wide = xb - xa >= 4;
-        double inverseStep[3] = {0, 0, 0};
-        for (int e = 0; e < 3 && wide; ++e) {
-            if (f[e].a != 0) inverseStep[e] = 1.0 / static_cast<double>(f[e].a * kSubPixel);
-        }
         // Over this piece's part of the tile every edge value fits in 31 bits unless the
         // triangle is hundreds of pixels long: its samples are then tested in 32-bit lanes.
         // One sample per pixel gains from it only along rows of four pixels or more.
@@ -378,6 +386,13 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                 }
             }
             narrow = lowest >= -(int64_t{1} << 30) && highest < (int64_t{1} << 30);
+        }
+        // Wide rows look for their span of covered pixels (below), with the reciprocals of
+        // the edges' steps; one sample per pixel in 32-bit lanes tests short rows whole.
+        const bool wide = xb - xa >= (kCount == 1 && narrow ? 12 : 4);
+        double inverseStep[3] = {0, 0, 0};
+        for (int e = 0; e < 3 && wide; ++e) {
+            if (f[e].a != 0) inverseStep[e] = 1.0 / static_cast<double>(f[e].a * kSubPixel);
         }
         int32_t off32[3][16] = {};
         SixteenSampleRow row16;
@@ -430,9 +445,10 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                     e2 = rowStart[2] + s2 * first;
             if constexpr (kCount == 1) {
                 if (narrow) {
-                    uncovered -= SingleSampleSpan(
-                        xa + first, xa + last, py, e0 + off[0][0], e1 + off[1][0], e2 + off[2][0],
-                        s0, s1, s2, t.z, dz[0], id, tileX0, depthData + rowBase, idData + rowBase);
+                    uncovered -=
+                        SingleSampleSpan(xa + first, xa + last, py, e0 + off[0][0], e1 + off[1][0],
+                                         e2 + off[2][0], s0, s1, s2, t.z, dz[0], id, tileX0,
+                                         tile.width, depthData + rowBase, idData + rowBase);
                     continue;
                 }
             }
