@@ -84,26 +84,40 @@ double Cross(double ax, double ay, double bx, double by, double px, double py) {
 }
 
 TEST(Geometry, TriangleCoversExactlyThePixelsWhoseCentresAreInside) {
-    const double v[3][2] = {{3.3, 2.1}, {27.8, 9.45}, {8.2, 22.7}};
-    for (bool reversed : {false, true}) {
-        Canvas c(32, 32);
-        Scene s;
-        if (!reversed) {
-            s.AddTriangle(v[0][0], v[0][1], v[1][0], v[1][1], v[2][0], v[2][1], 0, 0);
-        } else {
-            s.AddTriangle(v[2][0], v[2][1], v[1][0], v[1][1], v[0][0], v[0][1], 0, 0);
+    // Also on pictures whose width and height are no multiple of the tile size, and moved
+    // across tile borders and past the picture's edges.
+    const double base[3][2] = {{3.3, 2.1}, {27.8, 9.45}, {8.2, 22.7}};
+    const struct {
+        int w, h;
+        double dx, dy;
+    } layouts[] = {{32, 32, 0, 0}, {30, 29, 4, 9}, {45, 40, 14.5, 10.25}, {37, 21, -5, 3}};
+    for (const auto& layout : layouts) {
+        double v[3][2];
+        for (int k = 0; k < 3; ++k) {
+            v[k][0] = base[k][0] + layout.dx;
+            v[k][1] = base[k][1] + layout.dy;
         }
-        Records r = PlainRecords();
-        Draw(c, s, r, 6, 0);
-        for (int y = 0; y < 32; ++y) {
-            for (int x = 0; x < 32; ++x) {
-                double px = x + 0.5, py = y + 0.5;
-                double e0 = Cross(v[0][0], v[0][1], v[1][0], v[1][1], px, py);
-                double e1 = Cross(v[1][0], v[1][1], v[2][0], v[2][1], px, py);
-                double e2 = Cross(v[2][0], v[2][1], v[0][0], v[0][1], px, py);
-                bool inside = e0 > 0 && e1 > 0 && e2 > 0;
-                ASSERT_EQ(inside, c.At(x, y)[0] == 255)
-                    << x << "," << y << " reversed " << reversed;
+        for (bool reversed : {false, true}) {
+            Canvas c(layout.w, layout.h);
+            Scene s;
+            if (!reversed) {
+                s.AddTriangle(v[0][0], v[0][1], v[1][0], v[1][1], v[2][0], v[2][1], 0, 0);
+            } else {
+                s.AddTriangle(v[2][0], v[2][1], v[1][0], v[1][1], v[0][0], v[0][1], 0, 0);
+            }
+            Records r = PlainRecords();
+            Draw(c, s, r, 6, 0);
+            for (int y = 0; y < layout.h; ++y) {
+                for (int x = 0; x < layout.w; ++x) {
+                    double px = x + 0.5, py = y + 0.5;
+                    double e0 = Cross(v[0][0], v[0][1], v[1][0], v[1][1], px, py);
+                    double e1 = Cross(v[1][0], v[1][1], v[2][0], v[2][1], px, py);
+                    double e2 = Cross(v[2][0], v[2][1], v[0][0], v[0][1], px, py);
+                    bool inside = e0 > 0 && e1 > 0 && e2 > 0;
+                    ASSERT_EQ(inside, c.At(x, y)[0] == 255)
+                        << x << "," << y << " reversed " << reversed << " in " << layout.w << " x "
+                        << layout.h;
+                }
             }
         }
     }
