@@ -77,6 +77,26 @@ BENCHMARK_CAPTURE(BM_Final, dense_geometric_16bit, Effect::kDenseGeometric, true
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The same picture at one sample per pixel (quality 0): the full look, and lighting alone
+// (no glass, no bump texture), which is the work the OpenGL reference does per pixel.
+void BM_OneSample(benchmark::State& state, bool lightingOnly) {
+    static std::unique_ptr<RealScene> scenes[2];
+    std::unique_ptr<RealScene>& scene = scenes[lightingOnly ? 1 : 0];
+    if (!scene) {
+        scene = MakeRealScene(fw::bench::DefaultEffect(), 4000, 3000, true, false);
+        scene->quality = 0;
+        if (lightingOnly) {
+            scene->glass.useGlass = 0;
+            for (__Texture& texture : scene->textures) texture.present = 0;
+        }
+    }
+    RenderLoop(state, *scene);
+}
+BENCHMARK_CAPTURE(BM_OneSample, default_8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_OneSample, default_8bit_lighting_only, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The dialog's preview of a 400 x 330 area at scale 1: 8-bit, quality 0.
 void BM_Preview(benchmark::State& state) {
     const RealScene& scene = CachedScene(Effect::kDefault, 400, 330, false, false);
