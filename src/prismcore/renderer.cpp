@@ -129,6 +129,15 @@ uint32_t UncoveredOf(const float* depth) {
     }
 }
 
+// Bits set in a sample mask; std::popcount becomes a library call without the popcnt
+// instruction, which the baseline processors lack.
+int SampleCount(uint32_t mask) {
+    mask = mask - ((mask >> 1) & 0x55555555u);
+    mask = (mask & 0x33333333u) + ((mask >> 2) & 0x33333333u);
+    mask = (mask + (mask >> 4)) & 0x0F0F0F0Fu;
+    return static_cast<int>((mask * 0x01010101u) >> 24);
+}
+
 int SumOf(uint32_t mask, const std::array<int, 256>& low, const std::array<int, 256>& high) {
     return low[mask & 0xFF] + high[(mask >> 8) & 0xFF];
 }
@@ -260,7 +269,7 @@ class TileRenderer {
                 while (rest != 0) {
                     const uint32_t id = ids[std::countr_zero(rest)];
                     const uint32_t mine = SamplesOf<kCount>(ids, id) & held;
-                    entries[n++] = {id, std::popcount(mine), SumOf(mine, sumLowX_, sumHighX_),
+                    entries[n++] = {id, SampleCount(mine), SumOf(mine, sumLowX_, sumHighX_),
                                     SumOf(mine, sumLowY_, sumHighY_)};
                     rest &= ~mine;
                 }

@@ -63,16 +63,15 @@ class Picture {
     void Write(uint8_t* writable, int x, int y, int c, float value) const;
     void WritePixel(uint8_t* writable, int x, int y, float r, float g, float b, float a) const {
         size_t i = static_cast<size_t>(y) * rowLength_ + static_cast<size_t>(x) * 4;
-        const float v[4] = {r, g, b, a};
-        for (int c = 0; c < 4; ++c) {
-            // Non-finite values become 0.
-            float clamped = std::isfinite(v[c]) ? std::clamp(v[c], 0.0f, 1.0f) : 0.0f;
-            if (deep_) {
-                reinterpret_cast<uint16_t*>(writable)[i + c] =
-                    static_cast<uint16_t>(clamped * 32768.0f + 0.5f);
-            } else {
-                writable[i + c] = static_cast<uint8_t>(clamped * 255.0f + 0.5f);
-            }
+        float v[4] = {r, g, b, a};
+        // Non-finite values become 0.
+        for (float& c : v) c = std::isfinite(c) ? std::clamp(c, 0.0f, 1.0f) : 0.0f;
+        if (deep_) {
+            uint16_t* p = reinterpret_cast<uint16_t*>(writable) + i;
+            for (int c = 0; c < 4; ++c) p[c] = static_cast<uint16_t>(v[c] * 32768.0f + 0.5f);
+        } else {
+            for (int c = 0; c < 4; ++c)
+                writable[i + c] = static_cast<uint8_t>(v[c] * 255.0f + 0.5f);
         }
     }
     // Bilinear sample of one channel at a continuous pixel position (centres at i + 0.5),

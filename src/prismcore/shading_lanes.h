@@ -31,6 +31,7 @@ struct Lanes<4> {
     using F = float __attribute__((vector_size(16)));
     using I = int32_t __attribute__((vector_size(16)));
     static F Sqrt(F v) { return _mm_sqrt_ps(v); }
+    static int Signs(I m) { return _mm_movemask_ps(__m128(m)); }
 };
 #ifdef __AVX2__
 template <>
@@ -38,6 +39,7 @@ struct Lanes<8> {
     using F = float __attribute__((vector_size(32)));
     using I = int32_t __attribute__((vector_size(32)));
     static F Sqrt(F v) { return _mm256_sqrt_ps(v); }
+    static int Signs(I m) { return _mm256_movemask_ps(__m256(m)); }
 };
 #endif
 
@@ -51,16 +53,9 @@ struct LaneShader {
 
     static F Splat(float v) { return F{} + v; }
     static I SplatI(int32_t v) { return I{} + v; }
-    static bool Any(I m) {
-        int32_t any = 0;
-        for (int k = 0; k < N; ++k) any |= m[k];
-        return any != 0;
-    }
-    static bool All(I m) {
-        int32_t all = -1;
-        for (int k = 0; k < N; ++k) all &= m[k];
-        return all != 0;
-    }
+    // m: lanes of comparison results (all bits set or none).
+    static bool Any(I m) { return Lanes<N>::Signs(m) != 0; }
+    static bool All(I m) { return Lanes<N>::Signs(m) == (1 << N) - 1; }
     static F Dot(const V& a, const V& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
     static V Normalize(const V& v) {
         F l2 = Dot(v, v);
@@ -257,29 +252,30 @@ struct LaneShader {
                         : Refracted(model, source.data(), source.width(), source.height(),
                                     source.rowLength(), 1.0f / 255.0f, n, x, y, aberration, glass);
         }
-        const float w = model.glassMix;
-        for (int k = 0; k < N; ++k) {
-            float lane[3] = {b.x[k], b.y[k], b.z[k]};
-            if (glassy) {
-                float g[3] = {glass.x[k], glass.y[k], glass.z[k]};
-                if (!quick) {
-                    Vec3 r = RefractedScalar(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
-                                             mode == DrawMode::kPhong);
-                    g[0] = r.x;
-                    g[1] = r.y;
-                    g[2] = r.z;
-                }
-                for (int c = 0; c < 3; ++c) {
-                    lane[c] = w >= 0 ? lane[c] + (g[c] - lane[c]) * w
-                                     : lane[c] * (1 + w) + (1.0f - g[c]) * -w;
-                }
+        if (glassy && !quick) {
+            for (int k = 0; k < N; ++k) {
+                Vec3 r = RefractedScalar(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
+                                         mode == DrawMode::kPhong);
+                glass.x[k] = r.x;
+                glass.y[k] = r.y;
+                glass.z[k] = r.z;
             }
-            const float light[3] = {specular.x[k], specular.y[k], specular.z[k]};
-            const float tint[3] = {model.specular.x, model.specular.y, model.specular.z};
-            Vec3& color = out[k].color;
-            color.x = lane[0] + tint[0] * light[0] * model.specularStrength;
-            color.y = lane[1] + tint[1] * light[1] * model.specularStrength;
-            color.z = lane[2] + tint[2] * light[2] * model.specularStrength;
+        }
+        V lane = b;
+        if (glassy) {
+            const float w = model.glassMix;
+            auto mix = [&](F base, F g) {
+                return w >= 0 ? base + (g - base) * Splat(w)
+                              : base * Splat(1 + w) + (Splat(1.0f) - g) * Splat(-w);
+            };
+            lane = {mix(b.x, glass.x), mix(b.y, glass.y), mix(b.z, glass.z)};
+        }
+        const F strength = Splat(model.specularStrength);
+        const V color{lane.x + Splat(model.specular.x) * specular.x * strength,
+                      lane.y + Splat(model.specular.y) * specular.y * strength,
+                      lane.z + Splat(model.specular.z) * specular.z * strength};
+        for (int k = 0; k < N; ++k) {
+            out[k].color = {color.x[k], color.y[k], color.z[k]};
             out[k].opacity = model.opacity;
         }
     }
