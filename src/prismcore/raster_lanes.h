@@ -6,6 +6,8 @@
 // a function can stand in for the SSE2 one at link time.
 #pragma once
 
+#include <immintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -42,12 +44,14 @@ template <>
 struct SampleLanes<4> {
     using F = float __attribute__((vector_size(16)));
     using I = int32_t __attribute__((vector_size(16)));
+    static bool Any(I m) { return _mm_movemask_ps(__m128(m)) != 0; }
 };
 #ifdef __AVX2__
 template <>
 struct SampleLanes<8> {
     using F = float __attribute__((vector_size(32)));
     using I = int32_t __attribute__((vector_size(32)));
+    static bool Any(I m) { return _mm256_movemask_ps(__m256(m)) != 0; }
 };
 #endif
 
@@ -114,9 +118,7 @@ size_t SixteenSampleSpanLanes(const SixteenSampleRow& row) {
             any |= nearer[g];
         }
         // Behind what the pixel holds: the usual fate of a triangle in overlapping frost.
-        int32_t anyLane = 0;
-        for (int k = 0; k < W; ++k) anyLane |= any[k];
-        if (anyLane == 0) continue;
+        if (!SampleLanes<W>::Any(any)) continue;
         for (int g = 0; g < G; ++g) {
             uint32_t* ids = row.idRow + base + g * W;
             const I heldId = load(ids, I{});
