@@ -299,7 +299,7 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
              px += 4, l0 += step4[0], l1 += step4[1], l2 += step4[2]) {
             const I4 pixels = I4{} + px + laneOffsets;
             const I4 inside = (__builtin_convertvector(l0 | l1 | l2, I4) >= 0) & (pixels <= to);
-            if (!(inside[0] | inside[1] | inside[2] | inside[3])) continue;
+            if (_mm_movemask_ps(__m128(inside)) == 0) continue;
             const F4 x = __builtin_convertvector(pixels, F4);
             const F4 z = (a0 + ax * (x - x0) + rowTerm) + dz;
             float* depth = depthRow + (px - tileX0);
