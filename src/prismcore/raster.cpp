@@ -201,6 +201,8 @@ void TileVisibility::Reset(int x, int y, int w, int h, int sampleCount) {
     sinceFloor = 0;
     std::fill(std::begin(rowFloor), std::end(rowFloor), -std::numeric_limits<float>::infinity());
     dirtyRows = 0;
+    std::fill(std::begin(rowFirst), std::end(rowFirst), kTileSize);
+    std::fill(std::begin(rowLast), std::end(rowLast), -1);
 }
 
 void TileVisibility::RefreshFloors() {
@@ -440,6 +442,10 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
             }
             if (first > last) continue;
             drawnRows |= 1u << (py - tileY0);
+            int& rowFirst = tile.rowFirst[py - tileY0];
+            int& rowLast = tile.rowLast[py - tileY0];
+            rowFirst = std::min(rowFirst, xa + first - tileX0);
+            rowLast = std::max(rowLast, xa + last - tileX0);
             const size_t rowBase = static_cast<size_t>(py - tileY0) * tileWidth * count;
             int64_t e0 = rowStart[0] + s0 * first, e1 = rowStart[1] + s1 * first,
                     e2 = rowStart[2] + s2 * first;

@@ -92,6 +92,9 @@ struct TileVisibility {
     // and the rows drawn into since the bounds were last computed.
     float rowFloor[kTileSize];
     uint32_t dirtyRows = 0;
+    // Per row, the pixels (from x0) that triangles may have drawn into: outside them every
+    // sample is unheld. Empty when rowFirst > rowLast.
+    int rowFirst[kTileSize], rowLast[kTileSize];
     void Reset(int x, int y, int w, int h, int sampleCount);
     // Recomputes the floors of the rows drawn into, and the tile's floor.
     void RefreshFloors();

@@ -245,7 +245,9 @@ class TileRenderer {
             int samples, sumX, sumY;
         };
         for (int py = vis.y0; py < vis.y0 + vis.height; ++py) {
-            for (int px = vis.x0; px < vis.x0 + vis.width; ++px) {
+            const int first = vis.x0 + vis.rowFirst[py - vis.y0];
+            const int last = vis.x0 + vis.rowLast[py - vis.y0];
+            for (int px = first; px <= last; ++px) {
                 const size_t at = vis.Index(px, py);
                 const uint32_t* ids = vis.id.data() + at;
                 // Samples no triangle holds keep depth -inf and a meaningless id.
