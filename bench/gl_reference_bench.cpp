@@ -9,7 +9,9 @@
 // picture back into memory (Prismcore writes into the caller's buffer, so that is the fair
 // equivalent); the "noreadback" cases leave the read-back out. Vertex and index buffers are
 // made once per case, outside the timing. LP_NUM_THREADS sets llvmpipe's thread count
-// (default: one per core). FW_GL_PICTURES=<folder> writes each case's picture there as PPM.
+// (default: one per core). After the timing each case checks its picture (covered%: share
+// of frost pixels; agree%: how far that coverage matches Prismcore's on the same scene).
+// FW_BENCH_PICTURES=<folder> writes each case's picture there as PPM.
 #define GL_GLEXT_PROTOTYPES 1
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -401,22 +403,6 @@ double CoverageAgreement(const RealScene& scene, const std::vector<uint8_t>& gl)
     return either ? double(both) / double(either) : 0;
 }
 
-void WritePicture(const std::string& name, const std::vector<uint8_t>& px, int w, int h) {
-    const char* folder = std::getenv("FW_GL_PICTURES");
-    if (!folder || !*folder) return;
-    const std::string path = std::string(folder) + "/" + name + ".ppm";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
-    std::vector<uint8_t> row(size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) row[size_t(x) * 3 + c] = px[(size_t(y) * w + x) * 4 + c];
-        std::fwrite(row.data(), 1, row.size(), f);
-    }
-    std::fclose(f);
-}
-
 void BM_Gl(benchmark::State& state, const char* picture, Effect effect, int width, int height,
            bool final, int samples, bool readBack) {
     GlContext& gl = GlContext::Get();
@@ -452,7 +438,8 @@ void BM_Gl(benchmark::State& state, const char* picture, Effect effect, int widt
     double covered = 0, brightness = 0;
     Inspect(pixels, covered, brightness);
     if (covered < 0.001 || brightness < 10) state.SkipWithError("no lit frost in the picture");
-    WritePicture(picture, pixels, scene.width, scene.height);
+    fw::bench::WritePicture(std::string("gl_") + picture, pixels.data(), scene.width, scene.height,
+                            false);
     const char* threads = std::getenv("LP_NUM_THREADS");
     state.SetLabel(gl.renderer() + " LP_NUM_THREADS=" + (threads ? threads : "(default)"));
     state.counters["triangles"] = glScene.indexCount() / 3;

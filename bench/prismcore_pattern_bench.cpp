@@ -3,7 +3,7 @@
 // 16 bits), and the dialog's 400 x 330 preview of the default pattern (the cost of every
 // slider move). Only the renderer call is timed; the patterns are grown once and the
 // background is restored outside the timing. PRISMCORE_THREADS sets the thread count as in
-// the plug-in.
+// the plug-in; FW_BENCH_PICTURES=<folder> writes each case's picture there as PPM.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -37,7 +37,7 @@ const RealScene& CachedScene(Effect effect, int width, int height, bool final, b
     return *it->second;
 }
 
-void RenderLoop(benchmark::State& state, const RealScene& scene) {
+void RenderLoop(benchmark::State& state, const RealScene& scene, const char* picture) {
     std::vector<uint8_t> out(scene.PictureBytes());
     for (auto _ : state) {
         state.PauseTiming();
@@ -47,6 +47,7 @@ void RenderLoop(benchmark::State& state, const RealScene& scene) {
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
+    fw::bench::WritePicture(picture, out.data(), scene.width, scene.height, scene.deep);
     const char* threads = std::getenv("PRISMCORE_THREADS");
     state.SetLabel(std::string("PRISMCORE_THREADS=") + (threads ? threads : "(all cores)"));
     state.counters["triangles"] = scene.TriangleCount();
@@ -56,24 +57,26 @@ void RenderLoop(benchmark::State& state, const RealScene& scene) {
 }
 
 // The final render of a 4000 x 3000 picture in one band.
-void BM_Final(benchmark::State& state, Effect effect, bool sixteen) {
+void BM_Final(benchmark::State& state, const char* picture, Effect effect, bool sixteen) {
     const RealScene* scene = &CachedScene(effect, 4000, 3000, true, sixteen);
     if (!scene->TriangleCount()) {
         state.SkipWithError("the pattern is empty");
         return;
     }
-    RenderLoop(state, *scene);
+    RenderLoop(state, *scene, picture);
 }
-BENCHMARK_CAPTURE(BM_Final, default_8bit, Effect::kDefault, false)
+BENCHMARK_CAPTURE(BM_Final, default_8bit, "prismcore_default_8bit", Effect::kDefault, false)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Final, default_16bit, Effect::kDefault, true)
+BENCHMARK_CAPTURE(BM_Final, default_16bit, "prismcore_default_16bit", Effect::kDefault, true)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Final, dense_geometric_8bit, Effect::kDenseGeometric, false)
+BENCHMARK_CAPTURE(BM_Final, dense_geometric_8bit, "prismcore_dense_geometric_8bit",
+                  Effect::kDenseGeometric, false)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Final, dense_geometric_16bit, Effect::kDenseGeometric, true)
+BENCHMARK_CAPTURE(BM_Final, dense_geometric_16bit, "prismcore_dense_geometric_16bit",
+                  Effect::kDenseGeometric, true)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -90,7 +93,8 @@ void BM_OneSample(benchmark::State& state, bool lightingOnly) {
             for (__Texture& texture : scene->textures) texture.present = 0;
         }
     }
-    RenderLoop(state, *scene);
+    RenderLoop(state, *scene,
+               lightingOnly ? "prismcore_one_sample_lighting" : "prismcore_one_sample");
 }
 BENCHMARK_CAPTURE(BM_OneSample, default_8bit, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_OneSample, default_8bit_lighting_only, true)
@@ -100,7 +104,7 @@ BENCHMARK_CAPTURE(BM_OneSample, default_8bit_lighting_only, true)
 // The dialog's preview of a 400 x 330 area at scale 1: 8-bit, quality 0.
 void BM_Preview(benchmark::State& state) {
     const RealScene& scene = CachedScene(Effect::kDefault, 400, 330, false, false);
-    RenderLoop(state, scene);
+    RenderLoop(state, scene, "prismcore_preview_400x330");
 }
 BENCHMARK(BM_Preview)
     ->Name("BM_Preview/default_400x330")

@@ -7,10 +7,13 @@
 // colourful synthetic one; the background is a copy of it, as without "Alpha cut".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/filter_run.h"
@@ -124,6 +127,34 @@ inline void RenderRealScene(const RealScene& s, uint8_t* background) {
     __RasterScene(background, s.source.data(), s.width, s.height, 4 * s.width, s.PointCount(),
                   s.TriangleCount(), s.triangles.data(), s.points.data(), s.centerX, s.centerY, 1,
                   &s.material, s.textures, 2, s.lights, &s.glass);
+}
+
+// Writes red, green, blue of a picture in the renderer's layout (8-bit, or 16-bit of full
+// scale 32768) to <FW_BENCH_PICTURES>/<name>.ppm, when that variable names a folder.
+inline void WritePicture(const std::string& name, const uint8_t* px, int32_t w, int32_t h,
+                         bool deep) {
+    const char* folder = std::getenv("FW_BENCH_PICTURES");
+    if (!folder || !*folder) return;
+    const std::string path = std::string(folder) + "/" + name + ".ppm";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+    std::vector<uint8_t> row(size_t(w) * 3);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const size_t at = (size_t(y) * w + x) * 4 + c;
+                if (deep) {
+                    uint16_t v;
+                    std::memcpy(&v, px + 2 * at, 2);
+                    row[size_t(x) * 3 + c] = uint8_t(std::min(255, (v * 255 + 16384) / 32768));
+                } else {
+                    row[size_t(x) * 3 + c] = px[at];
+                }
+            }
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    std::fclose(f);
 }
 
 // The parameter sets the benchmarks use.
