@@ -21,6 +21,7 @@ constexpr uint32_t kSetupCapacity = 256;
 constexpr uint32_t kSetupTableSize = 1024;  // power of two, a quarter full at most
 constexpr size_t kRequestCapacity = 2048;
 // Lines in the hidden-line mode stay visible against a fill this far in front of them, so a
+// triangle's own surface and coplanar neighbours never hide its edges.
 constexpr float kLineDepthTolerance = 0.01f;
 // Worker threads beyond this gain nothing and only cost stacks, which a 32-bit host's
 // address space can least afford.
@@ -232,7 +233,7 @@ class TileRenderer {
         bg.WritePixel(job_.background, px, py, color.x, color.y, color.z, outAlpha);
     }
 
-    // Shading goes through ShadeSurface4 in batches of four requests, whole pixels and
+    // Shading goes through the lanes in batches of four or eight requests, whole pixels and
     // triangle edges alike; requests are kept in pixel order and composited in that order.
     template <int kCount>
     void Resolve(Scratch& scratch) const {
