@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -268,42 +269,64 @@ inline void Store4(T* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// The pixels [from, to] of one row of a triangle piece at one sample each, four pixels side
-// by side; e0..e2 are the edge values at the first pixel's sample and fit in 32 bits there.
-// Groups may reach past `to` (those lanes are masked) but not past the tile's row.
-size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_t e2, int64_t s0,
-                        int64_t s1, int64_t s2, const Plane& plane, float dz, uint32_t id,
-                        int tileX0, int tileWidth, float* depthRow, uint32_t* idRow) {
+// What the one-sample rows of a triangle piece share: edge steps for four pixels side by
+// side in wrapping 32-bit arithmetic (exact in the lanes inside a row's span, whatever the
+// masked ones hold), and the depth plane as Plane::At evaluates it.
+struct SingleSampleLanes {
     using U4 = uint32_t __attribute__((vector_size(16)));
+    U4 step[3], step4[3];
+    F4 a0, ax, x0;
+    I4 idLanes;
+    const Plane* plane;
+    float dz;
+    uint32_t id;
+    int tileX0, lastGroup;  // the last pixel a group of four may start at
+
+    SingleSampleLanes(const EdgeFunction* f, const Plane& z, float sampleDz, uint32_t triangle,
+                      int tileLeft, int tileWidth)
+        : plane(&z),
+          dz(sampleDz),
+          id(triangle),
+          tileX0(tileLeft),
+          lastGroup(tileLeft + tileWidth - 4) {
+        for (int e = 0; e < 3; ++e) {
+            // Built from scalars: SSE2 has no 32-bit lane multiply.
+            const uint32_t u = static_cast<uint32_t>(f[e].a * kSubPixel);
+            step[e] = U4{0, u, 2 * u, 3 * u};
+            step4[e] = U4{} + 4 * u;
+        }
+        a0 = F4{} + z.a0;
+        ax = F4{} + z.ax;
+        x0 = F4{} + z.x0;
+        idLanes = I4{} + static_cast<int32_t>(triangle);
+    }
+};
+
+// The pixels [from, to] of row py at one sample each, four side by side; e[] are the edge
+// values at the first pixel's sample, s[] their steps per pixel. Groups may reach past `to`
+// (those lanes are masked) but not past the tile's row.
+size_t SingleSampleSpan(const SingleSampleLanes& lanes, int from, int to, int py,
+                        const int64_t e[3], const int64_t s[3], float* depthRow, uint32_t* idRow) {
+    using U4 = SingleSampleLanes::U4;
     int px = from;
-    const int lastGroup = tileX0 + tileWidth - 4;  // the last pixel a group may start at
+    int64_t e0 = e[0], e1 = e[1], e2 = e[2];
+    const Plane& plane = *lanes.plane;
+    const int tileX0 = lanes.tileX0;
     I4 taken = I4{};
-    if (px <= lastGroup) {
-        // Edge values in wrapping 32-bit arithmetic: exact in the lanes inside [from, to],
-        // whatever the masked ones hold.
-        const U4 steps{0, 1, 2, 3};
-        const U4 step0 = (U4{} + static_cast<uint32_t>(s0)) * steps;
-        const U4 step1 = (U4{} + static_cast<uint32_t>(s1)) * steps;
-        const U4 step2 = (U4{} + static_cast<uint32_t>(s2)) * steps;
-        const U4 step4[3] = {U4{} + static_cast<uint32_t>(4 * s0),
-                             U4{} + static_cast<uint32_t>(4 * s1),
-                             U4{} + static_cast<uint32_t>(4 * s2)};
-        U4 l0 = U4{} + static_cast<uint32_t>(e0) + step0;
-        U4 l1 = U4{} + static_cast<uint32_t>(e1) + step1;
-        U4 l2 = U4{} + static_cast<uint32_t>(e2) + step2;
+    if (px <= lanes.lastGroup) {
+        U4 l0 = U4{} + static_cast<uint32_t>(e0) + lanes.step[0];
+        U4 l1 = U4{} + static_cast<uint32_t>(e1) + lanes.step[1];
+        U4 l2 = U4{} + static_cast<uint32_t>(e2) + lanes.step[2];
         const F4 none = F4{} - std::numeric_limits<float>::infinity();
-        const I4 idLanes = I4{} + static_cast<int32_t>(id);
         const I4 laneOffsets{0, 1, 2, 3};
-        // The depth plane evaluated as Plane::At does, lane by lane.
-        const F4 a0 = F4{} + plane.a0, ax = F4{} + plane.ax, x0 = F4{} + plane.x0;
         const F4 rowTerm = F4{} + plane.ay * (static_cast<float>(py) - plane.y0);
-        for (; px <= to && px <= lastGroup;
-             px += 4, l0 += step4[0], l1 += step4[1], l2 += step4[2]) {
+        for (; px <= to && px <= lanes.lastGroup;
+             px += 4, l0 += lanes.step4[0], l1 += lanes.step4[1], l2 += lanes.step4[2]) {
             const I4 pixels = I4{} + px + laneOffsets;
             const I4 inside = (__builtin_convertvector(l0 | l1 | l2, I4) >= 0) & (pixels <= to);
             if (_mm_movemask_ps(__m128(inside)) == 0) continue;
             const F4 x = __builtin_convertvector(pixels, F4);
-            const F4 z = (a0 + ax * (x - x0) + rowTerm) + dz;
+            const F4 z = (lanes.a0 + lanes.ax * (x - lanes.x0) + rowTerm) + lanes.dz;
             float* depth = depthRow + (px - tileX0);
             uint32_t* ids = idRow + (px - tileX0);
             const F4 held = Load4<F4>(depth);
@@ -311,23 +334,23 @@ size_t SingleSampleSpan(int from, int to, int py, int64_t e0, int64_t e1, int64_
             const I4 nearer = inside & (z > held);
             taken -= nearer & (held == none);
             Store4(depth, nearer ? z : held);
-            Store4(ids, nearer ? idLanes : heldId);
+            Store4(ids, nearer ? lanes.idLanes : heldId);
         }
         const int64_t done = px - from;
-        e0 += s0 * done;
-        e1 += s1 * done;
-        e2 += s2 * done;
+        e0 += s[0] * done;
+        e1 += s[1] * done;
+        e2 += s[2] * done;
     }
     size_t count = static_cast<size_t>(taken[0]) + taken[1] + taken[2] + taken[3];
-    for (; px <= to; ++px, e0 += s0, e1 += s1, e2 += s2) {
+    for (; px <= to; ++px, e0 += s[0], e1 += s[1], e2 += s[2]) {
         if ((e0 | e1 | e2) < 0) continue;
-        float z = plane.At(static_cast<float>(px), static_cast<float>(py)) + dz;
+        float z = plane.At(static_cast<float>(px), static_cast<float>(py)) + lanes.dz;
         float& depth = depthRow[px - tileX0];
         if (z > depth) {
             uint32_t& held = idRow[px - tileX0];
             count += depth == -std::numeric_limits<float>::infinity();
             depth = z;
-            held = id;
+            held = lanes.id;
         }
     }
     return count;
@@ -396,6 +419,8 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
         for (int e = 0; e < 3 && wide; ++e) {
             if (f[e].a != 0) inverseStep[e] = 1.0 / static_cast<double>(f[e].a * kSubPixel);
         }
+        std::optional<SingleSampleLanes> lanes1;
+        if (kCount == 1 && narrow) lanes1.emplace(f, t.z, dz[0], id, tileX0, tile.width);
         int32_t off32[3][16] = {};
         SixteenSampleRow row16;
         if constexpr (kCount == 16) {
@@ -415,12 +440,15 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
         }
         const uint32_t allSamples = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
         const int64_t s0 = f[0].a * kSubPixel, s1 = f[1].a * kSubPixel, s2 = f[2].a * kSubPixel;
+        // Edge values at the first pixel's corner of each row, stepped from row to row.
+        int64_t rowStart[3], rowStep[3];
+        for (int e = 0; e < 3; ++e) {
+            rowStart[e] = f[e].a * (xa * kSubPixel) + f[e].b * ((ya - 1) * kSubPixel) + f[e].c;
+            rowStep[e] = f[e].b * kSubPixel;
+        }
         for (int py = ya; py <= yb; ++py) {
+            for (int e = 0; e < 3; ++e) rowStart[e] += rowStep[e];
             if (reach <= rowFloor[py - tileY0]) continue;
-            int64_t rowStart[3];
-            for (int e = 0; e < 3; ++e) {
-                rowStart[e] = f[e].a * (xa * kSubPixel) + f[e].b * (py * kSubPixel) + f[e].c;
-            }
             // Thin diagonal triangles fill a small part of their bounding box: step only over
             // the span of pixels that may hold a covered sample. Narrow rows skip the divisions:
             // the test per pixel rejects the same pixels.
@@ -451,10 +479,10 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
                     e2 = rowStart[2] + s2 * first;
             if constexpr (kCount == 1) {
                 if (narrow) {
-                    uncovered -=
-                        SingleSampleSpan(xa + first, xa + last, py, e0 + off[0][0], e1 + off[1][0],
-                                         e2 + off[2][0], s0, s1, s2, t.z, dz[0], id, tileX0,
-                                         tile.width, depthData + rowBase, idData + rowBase);
+                    const int64_t e[3] = {e0 + off[0][0], e1 + off[1][0], e2 + off[2][0]};
+                    const int64_t s[3] = {s0, s1, s2};
+                    uncovered -= SingleSampleSpan(*lanes1, xa + first, xa + last, py, e, s,
+                                                  depthData + rowBase, idData + rowBase);
                     continue;
                 }
             }
