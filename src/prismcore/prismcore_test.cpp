@@ -566,6 +566,9 @@ TEST(Interface, LeavesEveryArgumentButTheBackgroundUnchanged) {
 TEST(Threads, OutputIsBitIdenticalForAnyThreadCountOrLaneWidth) {
     const int w = 300, h = 200;
     Scene s = testing::MakeFrost(w, h, 3000, 17, 1.5f);
+    // Long slivers across the picture, whose edge values overflow 32-bit lanes.
+    s.AddTriangle(-900, -40, 1200, 35, -850, 60, 3, 0.5f);
+    s.AddTriangle(-200, 260, 500, -300, 520, -280, 2, 0.5f);
     std::vector<uint8_t> source = testing::SourcePicture<uint8_t>(w, h, 255);
     const char* old = std::getenv("PRISMCORE_THREADS");
     std::string saved = old != nullptr ? old : "";
