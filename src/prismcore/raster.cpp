@@ -53,6 +53,13 @@ int64_t LastReached(int64_t reach, int64_t fall, double inverse) {
     return k;
 }
 
+// The largest depth a sample of a triangle with corner depths in [minZ, maxZ] can have: the
+// plane's rounding may exceed the corners a little, so a triangle is set aside as hidden
+// only when no sample of it could win.
+float NearestSampleBound(float minZ, float maxZ) {
+    return maxZ + 1e-4f * (1.0f + std::fabs(maxZ) + std::fabs(minZ));
+}
+
 // Round half up; inputs are inside the guard band, so the result fits easily.
 int64_t ToFixed(double v) {
     // floor without the library call (no rounding instruction in the baseline instruction set)
@@ -233,10 +240,7 @@ bool TileVisibility::Hides(float minZ, float maxZ) {
     // The floor only rises as triangles win samples, so a stale one is still safe; it is
     // refreshed after a number of triangles were drawn, not for rejected ones.
     if (!floorValid || sinceFloor >= 64) RefreshFloors();
-    // Sample depths come from the plane and may exceed the corners' by rounding: keep a
-    // margin so that a triangle is rejected only when no sample of it could win.
-    float margin = 1e-4f * (1.0f + std::fabs(maxZ) + std::fabs(minZ));
-    return maxZ + margin <= floorDepth;
+    return NearestSampleBound(minZ, maxZ) <= floorDepth;
 }
 
 bool SceneView::DepthRange(uint32_t triangle, float& minZ, float& maxZ) const {
@@ -254,20 +258,8 @@ bool SceneView::DepthRange(uint32_t triangle, float& minZ, float& maxZ) const {
 
 namespace {
 
-// Four of a pixel's sixteen samples side by side.
-using F4 = float __attribute__((vector_size(16)));
-using I4 = int32_t __attribute__((vector_size(16)));
-
-template <class V, class T>
-inline V Load4(const T* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);  // tile buffers need not be 16-byte aligned
-    return v;
-}
-template <class V, class T>
-inline void Store4(T* p, V v) {
-    std::memcpy(p, &v, sizeof v);
-}
+using F4 = Lanes<4>::F;
+using I4 = Lanes<4>::I;
 
 // What the one-sample rows of a triangle piece share: edge steps for four pixels side by
 // side in wrapping 32-bit arithmetic (exact in the lanes inside a row's span, whatever the
@@ -324,17 +316,17 @@ size_t SingleSampleSpan(const SingleSampleLanes& lanes, int from, int to, int py
              px += 4, l0 += lanes.step4[0], l1 += lanes.step4[1], l2 += lanes.step4[2]) {
             const I4 pixels = I4{} + px + laneOffsets;
             const I4 inside = (__builtin_convertvector(l0 | l1 | l2, I4) >= 0) & (pixels <= to);
-            if (_mm_movemask_ps(__m128(inside)) == 0) continue;
+            if (Lanes<4>::Signs(inside) == 0) continue;
             const F4 x = __builtin_convertvector(pixels, F4);
             const F4 z = (lanes.a0 + lanes.ax * (x - lanes.x0) + rowTerm) + lanes.dz;
             float* depth = depthRow + (px - tileX0);
             uint32_t* ids = idRow + (px - tileX0);
-            const F4 held = Load4<F4>(depth);
-            const I4 heldId = Load4<I4>(ids);
+            const F4 held = LoadLanes<F4>(depth);
+            const I4 heldId = LoadLanes<I4>(ids);
             const I4 nearer = inside & (z > held);
             taken -= nearer & (held == none);
-            Store4(depth, nearer ? z : held);
-            Store4(ids, nearer ? lanes.idLanes : heldId);
+            StoreLanes(depth, nearer ? z : held);
+            StoreLanes(ids, nearer ? lanes.idLanes : heldId);
         }
         const int64_t done = px - from;
         e0 += s[0] * done;
@@ -368,11 +360,10 @@ void RasterizeWith(const RasterTriangle& t, uint32_t id, const SamplePattern& pa
     const int tileX0 = tile.x0, tileY0 = tile.y0;
     const size_t tileWidth = static_cast<size_t>(tile.width);
     size_t uncovered = tile.uncovered;
-    // Rows whose every sample is at least as near as the triangle's nearest corner are
-    // skipped: no sample there could take it. The corners' depths may be exceeded by the
-    // plane's rounding, hence the margin (as in Hides).
+    // Rows whose every sample is at least as near as any sample of the triangle could be
+    // are skipped: no sample there could take it.
     const float* const rowFloor = tile.rowFloor;
-    const float reach = t.maxZ + 1e-4f * (1.0f + std::fabs(t.maxZ) + std::fabs(t.minZ));
+    const float reach = NearestSampleBound(t.minZ, t.maxZ);
     uint32_t drawnRows = 0;
     float dz[kMaxSamples];
     for (int s = 0; s < count; ++s) {

@@ -6,11 +6,9 @@
 // a function can stand in for the SSE2 one at link time.
 #pragma once
 
-#include <immintrin.h>
-
 #include <cstdint>
-#include <cstring>
 
+#include "prismcore/lanes.h"
 #include "prismcore/raster.h"
 
 namespace fw::prismcore {
@@ -38,40 +36,19 @@ size_t SixteenSampleSpan8(const SixteenSampleRow& row);
 
 namespace {  // NOLINT: internal linkage on purpose, see above
 
-template <int W>
-struct SampleLanes;
-template <>
-struct SampleLanes<4> {
-    using F = float __attribute__((vector_size(16)));
-    using I = int32_t __attribute__((vector_size(16)));
-    static bool Any(I m) { return _mm_movemask_ps(__m128(m)) != 0; }
-};
-#ifdef __AVX2__
-template <>
-struct SampleLanes<8> {
-    using F = float __attribute__((vector_size(32)));
-    using I = int32_t __attribute__((vector_size(32)));
-    static bool Any(I m) { return _mm256_movemask_ps(__m256(m)) != 0; }
-};
-#endif
-
 // Returns the samples the row took from "uncovered". A sample takes the triangle when it is
 // inside and strictly nearer than what it holds.
 template <int W>
 size_t SixteenSampleSpanLanes(const SixteenSampleRow& row) {
-    using F = typename SampleLanes<W>::F;
-    using I = typename SampleLanes<W>::I;
+    using F = typename Lanes<W>::F;
+    using I = typename Lanes<W>::I;
     constexpr int G = 16 / W;  // groups of lanes per pixel
-    auto load = [](const auto* p, auto v) {
-        std::memcpy(&v, p, sizeof v);  // tile buffers need not be aligned
-        return v;
-    };
     I off32[3][G], bits[G];
     F dz[G];
     for (int g = 0; g < G; ++g) {
         for (int e = 0; e < 3; ++e)
-            off32[e][g] = row.narrow ? load(row.off32[e] + g * W, I{}) : I{};
-        dz[g] = load(row.dz + g * W, F{});
+            off32[e][g] = row.narrow ? LoadLanes<I>(row.off32[e] + g * W) : I{};
+        dz[g] = LoadLanes<F>(row.dz + g * W);
         for (int k = 0; k < W; ++k) bits[g][k] = 1 << (g * W + k);
     }
     const int64_t* lo = row.lo;
@@ -113,20 +90,20 @@ size_t SixteenSampleSpanLanes(const SixteenSampleRow& row) {
         I any = I{};
         for (int g = 0; g < G; ++g) {
             z[g] = zp + dz[g];
-            held[g] = load(row.depthRow + base + g * W, F{});
+            held[g] = LoadLanes<F>(row.depthRow + base + g * W);
             nearer[g] = inside[g] & (z[g] > held[g]);
             any |= nearer[g];
         }
         // Behind what the pixel holds: the usual fate of a triangle in overlapping frost.
-        if (!SampleLanes<W>::Any(any)) continue;
+        if (Lanes<W>::Signs(any) == 0) continue;
         for (int g = 0; g < G; ++g) {
             uint32_t* ids = row.idRow + base + g * W;
-            const I heldId = load(ids, I{});
+            const I heldId = LoadLanes<I>(ids);
             taken -= nearer[g] & (held[g] == none);
             const F depth = nearer[g] ? z[g] : held[g];
             const I newIds = nearer[g] ? idLanes : heldId;
-            std::memcpy(row.depthRow + base + g * W, &depth, sizeof depth);
-            std::memcpy(ids, &newIds, sizeof newIds);
+            StoreLanes(row.depthRow + base + g * W, depth);
+            StoreLanes(ids, newIds);
         }
     }
     size_t count = 0;

@@ -262,6 +262,17 @@ void TabulateHighlight(ShadingModel& m) {
     }
 }
 
+float Highlight(const ShadingModel& m, float ndh) {
+    if (m.highlight.empty()) return PowPositive(ndh, m.specularExponent);
+    // ndh may exceed 1 by rounding: the last interval extends past 1.
+    float t = std::min((ndh - m.highlightStart) * m.highlightScale,
+                       static_cast<float>(m.highlightSteps) + 0.999f);
+    t = std::max(t, 0.0f);
+    int i = static_cast<int>(t);
+    float f = t - static_cast<float>(i);
+    return m.highlight[i] + (m.highlight[i + 1] - m.highlight[i]) * f;
+}
+
 float SpecularExponent(float shininess) {
     float s = std::clamp(Finite(shininess, 0.0f), 0.0f, 100.0f);
     return 1.0f + 12.0f * s + 4.0f * s * s;
@@ -396,6 +407,8 @@ Vec3 Base(const ShadingModel& model, Vec3 lightDiffuse) {
            (model.ambient * kAmbientLight + model.diffuse * lightDiffuse) * lightShare;
 }
 
+}  // namespace
+
 // The source picture seen through the glass, displaced along the normal; with aberration
 // the red and blue offsets spread apart from the green one.
 Vec3 Refracted(const ShadingModel& model, const Picture& source, Vec3 n, float x, float y,
@@ -424,8 +437,6 @@ Vec3 Refracted(const ShadingModel& model, const Picture& source, Vec3 n, float x
     return out;
 }
 
-}  // namespace
-
 Vec3 LitDiffuse(const ShadingModel& model, Vec3 normal, Vec3 position) {
     return Base(model, Illuminate(model, normal, position, false).diffuse);
 }
@@ -452,15 +463,6 @@ Shade ShadeSurface(const ShadingModel& model, const ShadeSetup& s, DrawMode mode
         base = w >= 0 ? base + (g - base) * w : base * (1 + w) + (Vec3{1, 1, 1} - g) * -w;
     }
     return {base + model.specular * light.specular * model.specularStrength, model.opacity};
-}
-
-Vec3 RefractedScalar(const ShadingModel& model, const Picture& source, Vec3 n, float x, float y,
-                     bool aberration) {
-    return Refracted(model, source, n, x, y, aberration);
-}
-
-float HighlightScalar(const ShadingModel& model, float ndh) {
-    return Highlight(model, ndh);
 }
 
 void ShadeSurface4(const ShadingModel& model, const ShadeSetup* const setups[4], DrawMode mode,

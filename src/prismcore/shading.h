@@ -79,20 +79,6 @@ class Picture {
     float Sample(float x, float y, int c) const;
     // The same for red, green and blue at one position: the weights are found once.
     Vec3 SampleRgb(float x, float y) const;
-    // The four components a bilinear sample with top-left pixel (ix, iy) blends, as
-    // component values: top left, top right, bottom left, bottom right (clamped at the edge).
-    struct Texel {
-        float a, b, c, d;
-    };
-    Texel Corners(int ix, int iy, int c) const {
-        size_t i = static_cast<size_t>(iy) * rowLength_ + static_cast<size_t>(ix) * 4 + c;
-        size_t dx = ix + 1 < width_ ? 4 : 0, dy = iy + 1 < height_ ? rowLength_ : 0;
-        auto read = [&](const auto* p) {
-            return Texel{static_cast<float>(p[i]), static_cast<float>(p[i + dx]),
-                         static_cast<float>(p[i + dy]), static_cast<float>(p[i + dy + dx])};
-        };
-        return deep_ ? read(reinterpret_cast<const uint16_t*>(data_)) : read(data_);
-    }
 
   private:
     const uint8_t* data_;
@@ -165,16 +151,7 @@ void TabulateHighlight(ShadingModel& model);
 // pictures of the Windows and Linux builds must not.
 float PowPositive(float x, float e);
 // N.H^exponent for N.H above the cut-off.
-inline float Highlight(const ShadingModel& m, float ndh) {
-    if (m.highlight.empty()) return PowPositive(ndh, m.specularExponent);
-    // ndh may exceed 1 by rounding: the last interval extends past 1.
-    float t = std::min((ndh - m.highlightStart) * m.highlightScale,
-                       static_cast<float>(m.highlightSteps) + 0.999f);
-    t = std::max(t, 0.0f);
-    int i = static_cast<int>(t);
-    float f = t - static_cast<float>(i);
-    return m.highlight[i] + (m.highlight[i + 1] - m.highlight[i]) * f;
-}
+float Highlight(const ShadingModel& model, float ndh);
 
 // A value affine in pixel coordinates, referred to a point near the triangle so that thin
 // triangles far from the origin keep their precision.

@@ -8,40 +8,18 @@
 // the code reads the records' data directly rather than through shared inline helpers.
 #pragma once
 
-#include <immintrin.h>
-
 #include <cstdint>
-#include <cstring>
 
+#include "prismcore/lanes.h"
 #include "prismcore/shading.h"
 
 namespace fw::prismcore {
 
-// The scalar steps the lanes fall back on, defined in shading.cpp.
-Vec3 RefractedScalar(const ShadingModel& model, const Picture& source, Vec3 n, float x, float y,
-                     bool aberration);
-float HighlightScalar(const ShadingModel& model, float ndh);
+// The scalar glass the lanes fall back on, defined in shading.cpp.
+Vec3 Refracted(const ShadingModel& model, const Picture& source, Vec3 n, float x, float y,
+               bool aberration);
 
 namespace {  // NOLINT: internal linkage on purpose, see above
-
-template <int N>
-struct Lanes;
-template <>
-struct Lanes<4> {
-    using F = float __attribute__((vector_size(16)));
-    using I = int32_t __attribute__((vector_size(16)));
-    static F Sqrt(F v) { return _mm_sqrt_ps(v); }
-    static int Signs(I m) { return _mm_movemask_ps(__m128(m)); }
-};
-#ifdef __AVX2__
-template <>
-struct Lanes<8> {
-    using F = float __attribute__((vector_size(32)));
-    using I = int32_t __attribute__((vector_size(32)));
-    static F Sqrt(F v) { return _mm256_sqrt_ps(v); }
-    static int Signs(I m) { return _mm256_movemask_ps(__m256(m)); }
-};
-#endif
 
 template <int N>
 struct LaneShader {
@@ -52,7 +30,6 @@ struct LaneShader {
     };
 
     static F Splat(float v) { return F{} + v; }
-    static I SplatI(int32_t v) { return I{} + v; }
     // m: lanes of comparison results (all bits set or none).
     static bool Any(I m) { return Lanes<N>::Signs(m) != 0; }
     static bool All(I m) { return Lanes<N>::Signs(m) == (1 << N) - 1; }
@@ -177,9 +154,7 @@ struct LaneShader {
 
     static void Shade(const ShadingModel& model, const ShadeSetup* const s[N], DrawMode mode,
                       const Picture& source, const float px[N], const float py[N], Shade out[N]) {
-        F x, y;
-        std::memcpy(&x, px, sizeof x);
-        std::memcpy(&y, py, sizeof y);
+        const F x = LoadLanes<F>(px), y = LoadLanes<F>(py);
         V n;
         if (mode == DrawMode::kPhong) {
             n = Normalize({At(s, &ShadeSetup::nx, x, y), At(s, &ShadeSetup::ny, x, y),
@@ -223,7 +198,7 @@ struct LaneShader {
             F h;
             if (model.highlight.empty()) {
                 for (int k = 0; k < N; ++k)
-                    h[k] = shiny[k] != 0 ? HighlightScalar(model, ndh[k]) : 0.0f;
+                    h[k] = shiny[k] != 0 ? prismcore::Highlight(model, ndh[k]) : 0.0f;
             } else {
                 h = Highlight(model, ndh);
             }
@@ -254,8 +229,8 @@ struct LaneShader {
         }
         if (glassy && !quick) {
             for (int k = 0; k < N; ++k) {
-                Vec3 r = RefractedScalar(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
-                                         mode == DrawMode::kPhong);
+                Vec3 r = prismcore::Refracted(model, source, {n.x[k], n.y[k], n.z[k]}, px[k], py[k],
+                                              mode == DrawMode::kPhong);
                 glass.x[k] = r.x;
                 glass.y[k] = r.y;
                 glass.z[k] = r.z;
