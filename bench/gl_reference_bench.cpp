@@ -249,7 +249,7 @@ class GlScene {
         // the point array is left out.
         std::vector<uint32_t> indices;
         indices.reserve(size_t(scene_.TriangleCount()) * 3);
-        for (const __Triangle3ds& t : scene_.triangles) {
+        for (const __Triangle3ds& t : scene_.Triangles()) {
             if (t.index[0] >= uint32_t(scene_.PointCount()) ||
                 t.index[1] >= uint32_t(scene_.PointCount()) ||
                 t.index[2] >= uint32_t(scene_.PointCount()))
@@ -261,8 +261,8 @@ class GlScene {
         glBindVertexArray(vao_);
         glGenBuffers(2, buffers_);
         glBindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(scene_.points.size() * sizeof(__Point3ds)),
-                     scene_.points.data(), GL_STATIC_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(scene_.Points().size_bytes()), scene_.points,
+                     GL_STATIC_DRAW);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[1]);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(uint32_t)),
                      indices.data(), GL_STATIC_DRAW);
@@ -312,7 +312,7 @@ class GlScene {
     bool Uniforms() {
         const RealScene& s = scene_;
         float maxZ = 0;
-        for (const __Point3ds& p : s.points)
+        for (const __Point3ds& p : s.Points())
             if (std::isfinite(p.z)) maxZ = std::fmax(maxZ, std::fabs(p.z));
         glUseProgram(program_);
         auto at = [this](const char* name) { return glGetUniformLocation(program_, name); };
@@ -389,9 +389,9 @@ double CoverageAgreement(const RealScene& scene, const std::vector<uint8_t>& gl)
     __SetUseMultyRefract(0);
     __SetDubleSide(0);
     __RasterScene(ours.data(), scene.source.data(), scene.width, scene.height, 4 * scene.width,
-                  scene.PointCount(), scene.TriangleCount(), scene.triangles.data(),
-                  scene.points.data(), scene.centerX, scene.centerY, 1, &scene.material,
-                  scene.textures, 2, scene.lights, &scene.glass);
+                  scene.PointCount(), scene.TriangleCount(), scene.triangles, scene.points,
+                  scene.centerX, scene.centerY, 1, &scene.material, scene.textures, 2, scene.lights,
+                  &scene.glass);
     size_t both = 0, either = 0;
     for (size_t i = 0; i + 3 < gl.size(); i += 4) {
         const bool a = ours[i] != scene.source[i] || ours[i + 1] != scene.source[i + 1] ||

@@ -1,10 +1,9 @@
-// Real generated patterns with the records the scene assembly hands the renderer, for the
-// benchmarks: the whole picture as one band (the final render), or the dialog's preview of
-// it. Everything BuildAndRenderScene computes for such a render is computed here the same
-// way (pattern placement and growth, material, lights, glass, bump texels, draw mode,
-// centre), so that a benchmark times the renderer on exactly what the filter would give it,
-// and the OpenGL reference draws the identical triangles. The source picture is a
-// colourful synthetic one; the background is a copy of it, as without "Alpha cut".
+// Real generated patterns as the filter hands them to the renderer, for the benchmarks:
+// the whole picture as one band (the final render), or the dialog's preview of it. The
+// scene comes from the filter's own scene step (PrepareScene), so a benchmark times the
+// renderer on exactly what the filter gives it, and the OpenGL reference draws the
+// identical triangles. The source picture is a colourful synthetic one; the background is
+// a copy of it, as without "Alpha cut".
 #pragma once
 
 #include <algorithm>
@@ -13,39 +12,30 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "host/filter_run.h"
 #include "params/effect_parameters.h"
 #include "prismcore/prismcore.h"
 #include "prismcore/synthetic_frost.h"
-#include "render/pattern_build.h"
-#include "render/scene_records.h"
+#include "render/scene_assembly.h"
 
 namespace fw::bench {
 
-struct RealScene {
-    int32_t width = 0, height = 0;  // the rendered picture
-    bool deep = false;              // 16-bit components (final renders of 16-bit pictures)
-    uint8_t drawMode = 6, quality = 1;
-    int32_t centerX = 0, centerY = 0;
-    double viewRatio = 1;
-    std::vector<__Point3ds> points;
-    std::vector<__Triangle3ds> triangles;
-    material3ds material{};
-    __Texture textures[PRISMCORE_TEXTURE_COUNT]{};
-    light3ds lights[2]{};
-    GlassProp glass{};
-    std::unique_ptr<void, decltype(&std::free)> texels{nullptr, &std::free};
-    std::vector<uint8_t> source;  // the picture in the renderer's layout (8 or 16-bit)
+struct RealScene : PreparedScene {
+    EffectParameters parameters{};  // owns the pattern cache the scene's arrays belong to
+    std::vector<uint8_t> source;    // the picture in the renderer's layout (8 or 16-bit)
 
     RealScene() = default;
     RealScene(const RealScene&) = delete;
     RealScene& operator=(const RealScene&) = delete;
+    ~RealScene() { FreePatternCache(parameters); }
 
-    int32_t PointCount() const { return int32_t(points.size()); }
-    int32_t TriangleCount() const { return int32_t(triangles.size()); }
+    int32_t PointCount() const { return pointCount; }
+    int32_t TriangleCount() const { return triangleCount; }
+    std::span<const __Point3ds> Points() const { return {points, size_t(pointCount)}; }
+    std::span<const __Triangle3ds> Triangles() const { return {triangles, size_t(triangleCount)}; }
     size_t PictureBytes() const { return size_t(width) * height * 4 * (deep ? 2 : 1); }
 };
 
@@ -65,68 +55,41 @@ inline std::vector<uint8_t> RealScenePicture(int32_t width, int32_t height, bool
 // A picture of width x height whose whole area is filtered. final: one band covering the
 // picture, quality 1, 16-bit when `sixteen`. Otherwise the open dialog's preview of it at
 // preview scale `zoom` (document pixels per preview pixel): the pattern grows for the
-// scaled-down area, 8-bit, quality 0. Null when the pattern cannot be converted.
+// scaled-down area, 8-bit, quality 0. Null when the scene cannot be prepared.
 inline std::unique_ptr<RealScene> MakeRealScene(const EffectParameters& p, int32_t width,
                                                 int32_t height, bool final, bool sixteen,
                                                 double zoom = 1) {
     auto s = std::make_unique<RealScene>();
-    PatternPlacement place;
-    place.zoom = final ? 1.0 : zoom;
-    place.SW = int32_t(width / place.zoom + 0.5);
-    place.SH = int32_t(height / place.zoom + 0.5);
-    // The preview renders the scaled-down area, the final render the picture itself.
-    s->width = final ? width : place.SW;
-    s->height = final ? height : place.SH;
-    s->deep = final && sixteen;
-    place.viewRatio = ViewRatio(s->width, place.SW);
-    s->viewRatio = place.viewRatio;
+    s->parameters = p;
+    s->parameters.Texture = nullptr;  // the cache and texture belong to `p`, not to the copy
+    s->parameters.CachedTriangles = s->parameters.CachedPoints = nullptr;
+    s->parameters.CachedTriangleCount = s->parameters.CachedPointCount = 0;
+    s->parameters.NeedsRegeneration = 1;
 
+    SceneRequest r;
+    r.parameters = &s->parameters;
+    r.filterWidth = width;
+    r.filterHeight = height;
+    r.zoom = final ? 1.0 : zoom;
+    const int32_t sw = int32_t(width / r.zoom + 0.5), sh = int32_t(height / r.zoom + 0.5);
+    r.width = final ? width : sw;
+    r.height = final ? height : sh;
     float cx = 0, cy = 0;
-    EffectCentre(place.SW, place.SH, p.CenterX, p.CenterY, 0, 0, cx, cy);
-    PlacePattern(p, cx, cy, false, place);
-    BuiltPattern built;
-    BuildPattern(p, place, nullptr, false, {}, built);
-    std::unique_ptr<__Point3ds, decltype(&std::free)> points(built.points, &std::free);
-    std::unique_ptr<__Triangle3ds, decltype(&std::free)> triangles(built.triangles, &std::free);
-    if (built.triangleCount > 0 && (!built.points || !built.triangles)) return nullptr;
-    s->points.assign(built.points, built.points + 3 * size_t(built.triangleCount));
-    s->triangles.assign(built.triangles, built.triangles + built.triangleCount);
-
-    s->drawMode = DrawModeFor(p.RenderMode);
-    s->quality = final ? 1 : 0;
+    EffectCentre(sw, sh, p.CenterX, p.CenterY, 0, 0, cx, cy);
+    r.centreX = cx;
+    r.centreY = cy;
+    r.sixteen = final && sixteen;
+    r.quality = final ? 1 : 0;
     std::unique_ptr<uint8_t, decltype(&std::free)> bump(LoadTexture(), &std::free);
-    if (bump)
-        s->texels.reset(
-            ToLibraryTexture(bump.get(), kTextureSize, kTextureSize, s->deep ? 60 : 120, s->deep));
-    FillMaterial(p, s->texels != nullptr, s->material);
-    if (s->texels) {
-        __Texture& t = s->textures[PRISMCORE_BUMP_TEXTURE];
-        t.present = 1;
-        t.width = kTextureSize;
-        t.height = kTextureSize;
-        t.texels = s->texels.get();
-        t.is16 = s->deep ? 1 : 0;
-    }
-    FillLights(p, s->lights);
-    FillGlass(p, place.viewRatio, s->glass);
-    // The whole area in one piece: the points stay where the pattern put them.
-    PlaceLights(s->lights, 0, 0);
-    s->centerX = s->width / 2;
-    s->centerY = s->height / 2;
+    r.bumpSource = bump.get();
+    if (!PrepareScene(r, *s)) return nullptr;
     s->source = RealScenePicture(s->width, s->height, s->deep);
     return s;
 }
 
 // Draws the scene over `background` (PictureBytes(), normally a copy of the source).
 inline void RenderRealScene(const RealScene& s, uint8_t* background) {
-    __SetDrawMode(s.drawMode);
-    __SetQuality(s.quality);
-    __SetDeep(s.deep ? 1 : 0);
-    __SetUseMultyRefract(0);
-    __SetDubleSide(0);
-    __RasterScene(background, s.source.data(), s.width, s.height, 4 * s.width, s.PointCount(),
-                  s.TriangleCount(), s.triangles.data(), s.points.data(), s.centerX, s.centerY, 1,
-                  &s.material, s.textures, 2, s.lights, &s.glass);
+    DrawScene(s, background, s.source.data());
 }
 
 // Writes red, green, blue of a picture in the renderer's layout (8-bit, or 16-bit of full

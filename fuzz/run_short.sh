@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target listed in fuzz/CMakeLists.txt whose source exists (clang,
+# Builds every libFuzzer target listed in fuzz/CMakeLists.txt (clang,
 # AddressSanitizer + UndefinedBehaviorSanitizer, leak checks on) in build/fuzz and runs each
 # one briefly with a fixed seed. Exits non-zero when a build fails or a target finds a crash,
 # leak, timeout or memory blow-up. Usage: fuzz/run_short.sh [seconds per target, default 20]
@@ -17,12 +17,13 @@ build="$root/build/fuzz"
 # Targets as the fuzz CMakeLists lists them: fw_add_fuzzer(name source libs...).
 targets=()
 while read -r name source; do
-    [ -f "$root/fuzz/$source" ] && targets+=("$name")
+    [ -f "$root/fuzz/$source" ] || { echo "run_short: fuzz/$source is missing" >&2; exit 1; }
+    targets+=("$name")
 done < <(sed -n 's/^[[:space:]]*fw_add_fuzzer(\([A-Za-z0-9_]*\)[[:space:]]\+\([^[:space:])]*\).*/\1 \2/p' \
              "$root/fuzz/CMakeLists.txt")
 if [ "${#targets[@]}" -eq 0 ]; then
-    echo "run_short: no fuzz targets to run"
-    exit 0
+    echo "run_short: no fuzz targets found in fuzz/CMakeLists.txt" >&2
+    exit 1
 fi
 
 for tool in clang clang++; do

@@ -489,7 +489,8 @@ void EmulatedHost::FreeBuffers() {
 int16_t EmulatedHost::Invoke(int16_t selector) {
     g_active = this;
     selectors_.push_back(selector);
-    result_ = 0;
+    // A careless host leaves whatever was there; a selector that forgets to answer fails.
+    result_ = kUnansweredResult;
     entry_(selector, record_.get(), &dataSlot_, &result_);
     parameters_ = record_->parameters;
     return result_;
@@ -512,7 +513,7 @@ void EmulatedHost::CallRaw(int16_t selector, void* block, int16_t* result) {
 int16_t EmulatedHost::About() {
     AboutRecord about{};
     about.platformData = &platform_;
-    int16_t result = 0;
+    int16_t result = kUnansweredResult;
     CallRaw(kSelectorAbout, &about, &result);
     return result;
 }

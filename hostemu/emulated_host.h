@@ -36,6 +36,10 @@ struct Image {
     int FullScale() const { return depth == 16 ? 32768 : 255; }
 };
 
+// What the host puts into the result before every call, as a careless host does (one
+// free host puts 1 there and checks it afterwards): a selector that does not answer fails.
+constexpr int16_t kUnansweredResult = 1;
+
 struct HostOptions {
     fw::sdk::OSType hostSig = fw::sdk::FourCC('8', 'B', 'I', 'M');
     bool handleProcs = true;

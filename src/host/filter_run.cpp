@@ -2,9 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
-#include "host/preview_fetch.h"
+#include "host/preview_state.h"
 #include "platform/platform.h"
 #include "render/scene_assembly.h"
 
@@ -16,8 +15,6 @@ bool DialogPreviewActive = false;
 bool FilePreviewActive = false;
 
 namespace {
-
-constexpr int kTextureBitmapId = 999;
 
 // The host's 32-bit coordinate record, when it has one and expects us to use it.
 BigDocumentStruct* BigDocument() {
@@ -101,20 +98,6 @@ void SetMaskRect(const Rect& r) {
         CurrentFilterRecord->maskRect = r;
 }
 
-uint8_t* LoadTexture() {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    if (!platform::LoadBitmapRgb(kTextureBitmapId, w, h, rgb) || w < kTextureSize ||
-        h < kTextureSize)
-        return nullptr;
-    auto* block = static_cast<uint8_t*>(std::calloc(kTextureBlockBytes, 1));
-    if (!block) return nullptr;
-    for (int y = 0; y < kTextureSize; ++y)
-        for (int x = 0; x < kTextureSize; ++x)
-            block[3 * (x + kTextureSize * y)] = rgb[(size_t(y) * w + x) * 3];
-    return block;
-}
-
 void HostToWorking(void* working, const void* inData, int w, int h, int32_t inRowBytes, int planes,
                    bool sixteen) {
     for (int y = 0; y < h; ++y) {
@@ -178,10 +161,63 @@ void WorkingToHost(const void* working, void* outData, const void* inData, int w
     }
 }
 
-void EffectCentre(int fullW, int fullH, float centerX, float centerY, int offsetX, int offsetY,
-                  float& cx, float& cy) {
-    cx = float(fullW / 2.0 + fullW * double(centerX) / 2000.0 - offsetX);
-    cy = float(fullH / 2.0 - fullH * double(centerY) / 2000.0 - offsetY);
+SceneRequest SceneRequestFor(PluginGlobals* g, void* output, const void* input, float cx, float cy,
+                             float offsetX, float offsetY, int32_t rowStride, bool final) {
+    FilterRecord& fr = Filter(g);
+    EffectParameters* p = Parameters(g);
+    SceneRequest r;
+    if (!p) return r;
+    const Rect out = GetOutRect();
+    const Rect filter = GetFilterRect();
+    const int depth = fr.depth == 0 ? 8 : fr.depth;
+    r.parameters = p;
+    r.filterWidth = filter.right - filter.left;
+    r.filterHeight = filter.bottom - filter.top;
+    r.zoom = DialogPreviewActive && PreviewScale > 0 ? PreviewScale : 1.0;
+    r.width = out.right - out.left;
+    r.height = out.bottom - out.top;
+    // A band's place in the filter area, or the panned preview's offset.
+    r.left = final ? out.left - filter.left : int32_t(offsetX);
+    r.top = final ? out.top - filter.top : int32_t(offsetY);
+    r.centreX = double(cx) + offsetX;
+    r.centreY = double(cy) + offsetY;
+    r.sixteen = depth == 16 && !DialogPreviewActive;  // previews are always 8-bit
+    r.quality = DialogPreviewActive ? 0 : 1;
+
+    r.selectionPresent = fr.haveMask != 0;
+    if (fr.haveMask && fr.maskData) {
+        // The band walk makes the mask rectangle the whole filter area for the band that
+        // grows the pattern.
+        const Rect m = GetMaskRect();
+        r.selection.data = static_cast<const uint8_t*>(fr.maskData);
+        r.selection.width = m.right - m.left;
+        r.selection.height = m.bottom - m.top;
+        r.selection.rowBytes = fr.maskRowBytes;
+        r.selection.left = m.left - filter.left;
+        r.selection.top = m.top - filter.top;
+    }
+
+    // The open dialog keeps its texture; a final render loads a fresh one.
+    if (DialogPreviewActive) r.bumpSource = p->Texture;
+
+    r.input = input;
+    r.output = output;
+    r.rowBytes = rowStride;
+    if (final && fr.progressProc) {
+        const ProgressProc progress = fr.progressProc;
+        r.progress = [progress](int32_t done) { progress(done, 100); };
+    }
+    return r;
+}
+
+void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
+                         float offsetX, float offsetY, int32_t rowStride, bool final) {
+    SceneRequest r = SceneRequestFor(g, output, input, cx, cy, offsetX, offsetY, rowStride, final);
+    if (!r.parameters) return;
+    uint8_t* freshTexture = DialogPreviewActive ? nullptr : LoadTexture();
+    if (freshTexture) r.bumpSource = freshTexture;
+    RenderScene(r);
+    std::free(freshTexture);
 }
 
 void DoFilter(PluginGlobals* g, bool final) {

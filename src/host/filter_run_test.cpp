@@ -5,26 +5,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/platform.h"
+#include "host/preview_state.h"
 
 namespace fw {
 namespace {
-
-TEST(EffectCentre, ThousandthsOfHalfTheAreaFromTheCentre) {
-    float cx, cy;
-    EffectCentre(1000, 600, 500, 0, 0, 0, cx, cy);
-    EXPECT_FLOAT_EQ(cx, 750);
-    EXPECT_FLOAT_EQ(cy, 300);
-    EffectCentre(1000, 600, 1000, 1000, 0, 0, cx, cy);  // right edge, top edge
-    EXPECT_FLOAT_EQ(cx, 1000);
-    EXPECT_FLOAT_EQ(cy, 0);
-    EffectCentre(1000, 600, -1000, -1000, 0, 0, cx, cy);
-    EXPECT_FLOAT_EQ(cx, 0);
-    EXPECT_FLOAT_EQ(cy, 600);
-    EffectCentre(200, 120, 0, 0, 30, 10, cx, cy);  // a panned preview
-    EXPECT_FLOAT_EQ(cx, 70);
-    EXPECT_FLOAT_EQ(cy, 50);
-}
 
 // Host pixels: rows padded past the pixels, `planes` interleaved components.
 template <typename T>
@@ -92,28 +76,105 @@ TEST(PixelConversion, SixteenBitAlphaIsFullScaleWithoutTransparency) {
     EXPECT_EQ(work[3], 0);
 }
 
-TEST(Texture, RedOfTheBitmapInTheFirstByteOfEachCell) {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(platform::LoadBitmapRgb(999, w, h, rgb));
-    ASSERT_EQ(w, 40);
-    ASSERT_EQ(h, 40);
-    uint8_t* t = LoadTexture();
-    ASSERT_NE(t, nullptr);
-    int distinct[256] = {};
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 40; ++x) {
-            const int cell = 3 * (x + 40 * y);
-            EXPECT_EQ(t[cell], rgb[(size_t(y) * 40 + x) * 3]);
-            EXPECT_EQ(t[cell + 1], 0);
-            EXPECT_EQ(t[cell + 2], 0);
-            distinct[t[cell]] = 1;
-        }
-    for (int i = kTextureBytes; i < kTextureBlockBytes; ++i) ASSERT_EQ(t[i], 0);
-    int levels = 0;
-    for (int v : distinct) levels += v;
-    EXPECT_GT(levels, 16);  // a height pattern, not a flat or two-level picture
-    std::free(t);
+// The request the filter run hands the scene step, from a record made by hand.
+class SceneRequestFromTheHost : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetDefaults(p_);
+        block_ = &p_;
+        fr_.parameters = reinterpret_cast<sdk::Handle>(&block_);
+        fr_.filterRect = sdk::Rect{10, 20, 110, 220};  // 200 x 100 at (20, 10)
+        fr_.depth = 16;
+        CurrentFilterRecord = &fr_;
+        g_.FilterRef = &fr_;
+        g_.ResultRef = &result_;
+        progress_.clear();
+    }
+    void TearDown() override {
+        DialogPreviewActive = false;
+        PreviewScale = 1;
+        CurrentFilterRecord = nullptr;
+        FreeTexture(p_);
+    }
+    static void RecordProgress(int32_t done, int32_t total) {
+        progress_.push_back(done);
+        EXPECT_EQ(total, 100);
+    }
+
+    EffectParameters p_{};
+    void* block_ = nullptr;
+    sdk::FilterRecord fr_{};
+    PluginGlobals g_{};
+    int16_t result_ = 0;
+    uint8_t pixels_[4] = {};
+    static inline std::vector<int32_t> progress_;
+};
+
+TEST_F(SceneRequestFromTheHost, AFinalBandKeepsItsPlaceDepthAndProgress) {
+    fr_.outRect = sdk::Rect{40, 20, 60, 220};  // rows 30 to 50 of the filter area
+    fr_.progressProc = RecordProgress;
+    const SceneRequest r = SceneRequestFor(&g_, pixels_, pixels_, 150, 25, 0, 0, 1600, true);
+    EXPECT_EQ(r.parameters, &p_);
+    EXPECT_EQ(r.filterWidth, 200);
+    EXPECT_EQ(r.filterHeight, 100);
+    EXPECT_EQ(r.zoom, 1);
+    EXPECT_EQ(r.width, 200);
+    EXPECT_EQ(r.height, 20);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(r.centreX, 150);
+    EXPECT_EQ(r.centreY, 25);
+    EXPECT_TRUE(r.sixteen);
+    EXPECT_EQ(r.quality, 1);
+    EXPECT_EQ(r.rowBytes, 1600);
+    EXPECT_EQ(r.bumpSource, nullptr);  // the run loads a fresh texture itself
+    EXPECT_FALSE(r.selectionPresent);
+    ASSERT_TRUE(r.progress);
+    r.progress(42);
+    EXPECT_EQ(progress_, std::vector<int32_t>{42});
+
+    fr_.depth = 0;  // some hosts leave the depth unset: 8 bits
+    EXPECT_FALSE(SceneRequestFor(&g_, pixels_, pixels_, 0, 0, 0, 0, 800, true).sixteen);
+}
+
+TEST_F(SceneRequestFromTheHost, APreviewIsScaledQuickEightBitAndSilent) {
+    DialogPreviewActive = true;
+    PreviewScale = 4;
+    p_.Texture = static_cast<uint8_t*>(std::calloc(kTextureBlockBytes, 1));
+    fr_.outRect = sdk::Rect{0, 0, 25, 40};
+    fr_.progressProc = RecordProgress;
+    const SceneRequest r = SceneRequestFor(&g_, pixels_, pixels_, 18, 9.5f, 7, 3, 160, false);
+    EXPECT_EQ(r.zoom, 4);
+    EXPECT_EQ(r.width, 40);
+    EXPECT_EQ(r.height, 25);
+    EXPECT_EQ(r.left, 7);  // the pan
+    EXPECT_EQ(r.top, 3);
+    EXPECT_EQ(r.centreX, 25);  // back in the whole scaled area
+    EXPECT_EQ(r.centreY, 12.5);
+    EXPECT_FALSE(r.sixteen);
+    EXPECT_EQ(r.quality, 0);
+    EXPECT_EQ(r.bumpSource, p_.Texture);
+    EXPECT_FALSE(r.progress);
+}
+
+TEST_F(SceneRequestFromTheHost, TheSelectionIsTheMaskRectangleWithinTheFilterArea) {
+    std::vector<uint8_t> mask(300 * 100, 255);
+    fr_.outRect = fr_.filterRect;
+    fr_.haveMask = 1;
+    const SceneRequest without = SceneRequestFor(&g_, pixels_, pixels_, 0, 0, 0, 0, 1600, true);
+    EXPECT_TRUE(without.selectionPresent);  // centres "By selection" even with no pixels
+    EXPECT_EQ(without.selection.data, nullptr);
+
+    fr_.maskData = mask.data();
+    fr_.maskRowBytes = 300;
+    fr_.maskRect = sdk::Rect{12, 25, 110, 220};
+    const SceneRequest r = SceneRequestFor(&g_, pixels_, pixels_, 0, 0, 0, 0, 1600, true);
+    EXPECT_EQ(r.selection.data, mask.data());
+    EXPECT_EQ(r.selection.width, 195);
+    EXPECT_EQ(r.selection.height, 98);
+    EXPECT_EQ(r.selection.rowBytes, 300);
+    EXPECT_EQ(r.selection.left, 5);
+    EXPECT_EQ(r.selection.top, 2);
 }
 
 }  // namespace

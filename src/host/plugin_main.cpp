@@ -57,9 +57,15 @@ extern "C" FW_EXPORT void PluginMain(int16_t selector, void* paramBlock, intptr_
         const auto* pd =
             about ? static_cast<const sdk::PlatformData*>(about->platformData) : nullptr;
         platform::ShowAboutBox(pd ? pd->hwnd : 0);
+        // A host may have left anything there and reads it afterwards.
+        if (result) *result = sdk::kNoErr;
         return;
     }
-    if (!fr || !data || !result) return;
+    if (!result) return;
+    if (!fr || !data) {
+        *result = sdk::kFilterBadParameters;
+        return;
+    }
     PluginGlobals* g = AllocateGlobals(result, fr, sizeof(PluginGlobals), data, InitGlobals);
     if (!g) {
         *result = sdk::kMemFullErr;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "host/filter_run.h"
 #include "render/pattern_build.h"
+#include "render/scene_assembly.h"
 
 namespace fw {
 
@@ -32,12 +32,18 @@ bool InspectPattern(const EffectParameters& p, int32_t width, int32_t height,
     out.filterWidth = right - left;
     out.filterHeight = bottom - top;
 
-    PatternPlacement place;
-    place.SW = out.filterWidth;
-    place.SH = out.filterHeight;
+    // The final render's request for the filter area in one piece, without pixels.
+    EffectParameters settings = p;
+    SceneRequest request;
+    request.parameters = &settings;
+    request.filterWidth = request.width = out.filterWidth;
+    request.filterHeight = request.height = out.filterHeight;
     float cx = 0, cy = 0;
-    EffectCentre(place.SW, place.SH, p.CenterX, p.CenterY, 0, 0, cx, cy);
-    PlacePattern(p, cx, cy, selection != nullptr, place);
+    EffectCentre(out.filterWidth, out.filterHeight, p.CenterX, p.CenterY, 0, 0, cx, cy);
+    request.centreX = cx;
+    request.centreY = cy;
+    request.selectionPresent = selection != nullptr;
+    const PatternPlacement place = PlaceScene(request);
 
     SelectionMask mask;
     if (selection) {

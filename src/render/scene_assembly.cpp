@@ -5,185 +5,187 @@
 #include <cstring>
 #include <vector>
 
-#include "host/filter_run.h"
-#include "host/preview_fetch.h"
 #include "platform/platform.h"
-#include "render/pattern_build.h"
 #include "render/scene_records.h"
 
 namespace fw {
 
-using namespace sdk;
-
 namespace {
 
-struct SceneValues {
-    int32_t W = 0, H = 0;  // the rendered area
-    bool sixteen = false;
-    PatternPlacement place;
-};
+constexpr int kTextureBitmapId = 999;
 
-void Report(const FilterRecord& fr, bool final, int32_t done) {
-    if (final && fr.progressProc) fr.progressProc(done, 100);
+void Report(const SceneRequest& r, int32_t done) {
+    if (r.progress) r.progress(done);
 }
 
 // Grows the pattern and keeps it, scaled and placed, in the parameter record's cache.
-// "By selection" traces the host's mask for the current mask rectangle, which the band
-// walk makes the whole filter area for the band that grows the pattern.
-void Regenerate(PluginGlobals* g, EffectParameters& p, const SceneValues& s, bool final) {
-    const FilterRecord& fr = Filter(g);
+void Regenerate(const SceneRequest& r, const PatternPlacement& place) {
+    EffectParameters& p = *r.parameters;
     FreePatternCache(p);
     p.NeedsRegeneration = 0;
-
-    SelectionMask selection;
-    const bool haveSelection = fr.haveMask && fr.maskData;
-    if (haveSelection) {
-        const Rect m = GetMaskRect();
-        const Rect f = GetFilterRect();
-        selection.data = static_cast<const uint8_t*>(fr.maskData);
-        selection.width = m.right - m.left;
-        selection.height = m.bottom - m.top;
-        selection.rowBytes = fr.maskRowBytes;
-        selection.left = m.left - f.left;
-        selection.top = m.top - f.top;
-    }
-    GrowthProgress progress;
-    if (final) progress = [&fr](int32_t done) { Report(fr, true, done); };
+    const SelectionMask* selection = r.selection.data ? &r.selection : nullptr;
     BuiltPattern built;
-    BuildPattern(p, s.place, haveSelection ? &selection : nullptr, false, progress, built);
-    Report(fr, final, 50);
+    BuildPattern(p, place, selection, false, r.progress, built);
+    Report(r, 50);
     p.CachedTriangleCount = built.triangleCount;
     p.CachedPointCount = 3 * built.triangleCount;
     p.CachedTriangles = built.triangles;
     p.CachedPoints = built.points;
-    Report(fr, final, 55);
+    Report(r, 55);
+}
+
+void EnsurePattern(const SceneRequest& r, const PatternPlacement& place) {
+    if (r.parameters->NeedsRegeneration) Regenerate(r, place);
+}
+
+// Records of the scene around the cached pattern. False when the moved points cannot be had.
+bool FillScene(const SceneRequest& r, const PatternPlacement& place, PreparedScene& s) {
+    const EffectParameters& p = *r.parameters;
+    s.width = r.width;
+    s.height = r.height;
+    s.centerX = r.width / 2;
+    s.centerY = r.height / 2;
+    s.drawMode = DrawModeFor(p.RenderMode);
+    s.quality = r.quality;
+    s.deep = r.sixteen;
+
+    if (r.bumpSource)
+        s.texels.reset(
+            ToLibraryTexture(r.bumpSource, kTextureSize, kTextureSize, s.deep ? 60 : 120, s.deep));
+    FillMaterial(p, s.texels != nullptr, s.material);
+    std::memset(s.textures, 0, sizeof(s.textures));
+    if (s.texels) {
+        __Texture& bump = s.textures[PRISMCORE_BUMP_TEXTURE];
+        bump.present = 1;
+        bump.width = kTextureSize;
+        bump.height = kTextureSize;
+        bump.texels = s.texels.get();
+        bump.is16 = s.deep ? 1 : 0;
+    }
+    FillLights(p, s.lights);
+    FillGlass(p, place.viewRatio, s.glass);
+
+    // The renderer centres the rectangle at (W / 2, H / 2); the cached points are centred
+    // on the whole filter area, so each band or panned preview gets them moved by its own
+    // offset — in a copy, the cache stays as it is.
+    const float placeX =
+        float(std::floor(place.SW / 2.0) - double(r.left) - std::floor(r.width / 2.0));
+    const float placeY =
+        float(std::floor(place.SH / 2.0) - double(r.top) - std::floor(r.height / 2.0));
+    s.pointCount = p.CachedPoints ? p.CachedPointCount : 0;
+    s.triangleCount = p.CachedTriangles ? p.CachedTriangleCount : 0;
+    s.triangles = static_cast<const __Triangle3ds*>(p.CachedTriangles);
+    s.points = static_cast<const __Point3ds*>(p.CachedPoints);
+    PlaceLights(s.lights, placeX, placeY);
+    if ((placeX == 0 && placeY == 0) || s.pointCount <= 0) return true;
+    const size_t bytes = size_t(s.pointCount) * sizeof(__Point3ds);
+    s.movedPoints.reset(static_cast<__Point3ds*>(std::malloc(bytes)));
+    if (!s.movedPoints) return false;
+    std::memcpy(s.movedPoints.get(), s.points, bytes);
+    TranslatePoints(s.movedPoints.get(), s.pointCount, placeX, placeY);
+    s.points = s.movedPoints.get();
+    return true;
+}
+
+bool Usable(const SceneRequest& r) {
+    return r.parameters && r.width > 0 && r.height > 0;
 }
 
 }  // namespace
 
-void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
-                         float offsetX, float offsetY, int32_t rowStride, bool final) {
-    FilterRecord& fr = Filter(g);
-    EffectParameters* pp = Parameters(g);
-    if (!pp || !output || !input) return;
-    EffectParameters& p = *pp;
+void PreparedScene::FreeBlock::operator()(void* p) const {
+    std::free(p);
+}
 
-    SceneValues s;
-    const Rect out = GetOutRect();
-    const Rect filter = GetFilterRect();
-    s.W = out.right - out.left;
-    s.H = out.bottom - out.top;
-    if (s.W <= 0 || s.H <= 0 || rowStride <= 0) return;
-    PatternPlacement& place = s.place;
-    place.zoom = DialogPreviewActive && PreviewScale > 0 ? PreviewScale : 1.0;
-    place.SW = int32_t((filter.right - filter.left) / place.zoom + 0.5);
-    place.SH = int32_t((filter.bottom - filter.top) / place.zoom + 0.5);
-    const int depth = fr.depth == 0 ? 8 : fr.depth;
-    s.sixteen = depth == 16 && !DialogPreviewActive;
-    place.viewRatio = ViewRatio(s.W, place.SW);
-    // cx and cy are in the rendered area's pixels; the pattern lives centred on the whole
-    // filter area, so the area's offset is taken back out.
-    PlacePattern(p, double(cx) + offsetX, double(cy) + offsetY, fr.haveMask != 0, place);
+void EffectCentre(int fullW, int fullH, float centerX, float centerY, int offsetX, int offsetY,
+                  float& cx, float& cy) {
+    cx = float(fullW / 2.0 + fullW * double(centerX) / 2000.0 - offsetX);
+    cy = float(fullH / 2.0 - fullH * double(centerY) / 2000.0 - offsetY);
+}
 
-    if (p.NeedsRegeneration) Regenerate(g, p, s, final);
+uint8_t* LoadTexture() {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    if (!platform::LoadBitmapRgb(kTextureBitmapId, w, h, rgb) || w < kTextureSize ||
+        h < kTextureSize)
+        return nullptr;
+    auto* block = static_cast<uint8_t*>(std::calloc(kTextureBlockBytes, 1));
+    if (!block) return nullptr;
+    for (int y = 0; y < kTextureSize; ++y)
+        for (int x = 0; x < kTextureSize; ++x)
+            block[3 * (x + kTextureSize * y)] = rgb[(size_t(y) * w + x) * 3];
+    return block;
+}
 
-    // The background the scene is drawn over: the source, or nothing with "Alpha cut", so
-    // that the pattern stands alone on transparency.
-    const size_t bandBytes = size_t(s.H) * size_t(rowStride);
-    if (p.AlphaCut)
-        std::memset(output, 0, bandBytes);
-    else if (output != input)
-        std::memcpy(output, input, bandBytes);
-    // Without the renderer (a damaged installation) the band keeps that background.
+PatternPlacement PlaceScene(const SceneRequest& r) {
+    const EffectParameters& p = *r.parameters;
+    PatternPlacement place;
+    place.zoom = r.zoom > 0 ? r.zoom : 1.0;
+    place.SW = int32_t(r.filterWidth / place.zoom + 0.5);
+    place.SH = int32_t(r.filterHeight / place.zoom + 0.5);
+    place.viewRatio = ViewRatio(r.width, place.SW);
+    PlacePattern(p, r.centreX, r.centreY, r.selectionPresent, place);
+    return place;
+}
+
+bool PrepareScene(const SceneRequest& r, PreparedScene& scene) {
+    if (!Usable(r)) return false;
+    const PatternPlacement place = PlaceScene(r);
+    EnsurePattern(r, place);
+    return FillScene(r, place, scene);
+}
+
+void DrawScene(const PreparedScene& s, uint8_t* background, const uint8_t* source) {
+    __SetDrawMode(s.drawMode);
+    __SetQuality(s.quality);
+    __SetDeep(s.deep ? 1 : 0);
+    __SetUseMultyRefract(0);
+    __SetDubleSide(0);
+    __RasterScene(background, source, s.width, s.height, 4 * s.width, s.pointCount, s.triangleCount,
+                  s.triangles, s.points, s.centerX, s.centerY, 1, &s.material, s.textures, 2,
+                  s.lights, &s.glass);
+}
+
+void RenderScene(const SceneRequest& r) {
+    if (!Usable(r) || !r.output || !r.input || r.rowBytes <= 0) return;
+    const PatternPlacement place = PlaceScene(r);
+    EnsurePattern(r, place);
+
+    const size_t bandBytes = size_t(r.height) * size_t(r.rowBytes);
+    if (r.parameters->AlphaCut)
+        std::memset(r.output, 0, bandBytes);
+    else if (r.output != r.input)
+        std::memcpy(r.output, r.input, bandBytes);
     if (!platform::RendererAvailable()) return;
 
-    Report(fr, final, 60);
-    uint8_t* bumpSource = DialogPreviewActive ? p.Texture : LoadTexture();
-    const bool freeBumpSource = !DialogPreviewActive;
-    __SetDrawMode(DrawModeFor(p.RenderMode));
-    __SetQuality(DialogPreviewActive ? 0 : 1);
-    int32_t stride = rowStride;
-    if (s.sixteen) {
-        stride /= 2;
-        __SetDeep(1);
-    } else {
-        __SetDeep(0);
-    }
-    Report(fr, final, 65);
-    Report(fr, final, 70);
-    const bool deep = __GetDeep() != 0;
-    const size_t libraryBytes = size_t(s.W) * s.H * 4 * (deep ? 2 : 1);
+    Report(r, 60);
+    Report(r, 65);
+    Report(r, 70);
+    const int32_t stride = r.sixteen ? r.rowBytes / 2 : r.rowBytes;
+    const size_t libraryBytes = size_t(r.width) * r.height * 4 * (r.sixteen ? 2 : 1);
     void* background = platform::AllocatePages(libraryBytes);
     void* source = platform::AllocatePages(libraryBytes);
     if (!background || !source) {
         platform::FreePages(background);
         platform::FreePages(source);
-        if (freeBumpSource) std::free(bumpSource);
         return;  // the output keeps its background
     }
-    ToLibraryPixels(output, stride, background, s.W, s.H, deep);
-    ToLibraryPixels(input, stride, source, s.W, s.H, deep);
-    Report(fr, final, 74);
+    ToLibraryPixels(r.output, stride, background, r.width, r.height, r.sixteen);
+    ToLibraryPixels(r.input, stride, source, r.width, r.height, r.sixteen);
+    Report(r, 74);
 
-    void* texels =
-        bumpSource ? ToLibraryTexture(bumpSource, kTextureSize, kTextureSize, deep ? 60 : 120, deep)
-                   : nullptr;
-    material3ds material;
-    FillMaterial(p, texels != nullptr, material);
-    __Texture textures[PRISMCORE_TEXTURE_COUNT];
-    std::memset(textures, 0, sizeof(textures));
-    if (texels) {
-        __Texture& bump = textures[PRISMCORE_BUMP_TEXTURE];
-        bump.present = 1;
-        bump.width = kTextureSize;
-        bump.height = kTextureSize;
-        bump.texels = texels;
-        bump.is16 = s.sixteen ? 1 : 0;
-    }
-    light3ds lights[2];
-    FillLights(p, lights);
-    GlassProp glass;
-    FillGlass(p, place.viewRatio, glass);
-    __SetUseMultyRefract(0);
-    __SetDubleSide(0);
-    Report(fr, final, 75);
+    PreparedScene scene;
+    const bool drawable = FillScene(r, place, scene);
+    Report(r, 75);
+    if (drawable)
+        DrawScene(scene, static_cast<uint8_t*>(background), static_cast<const uint8_t*>(source));
+    Report(r, 95);
 
-    // The renderer centres the area at (W / 2, H / 2); the cached points are centred on
-    // the whole filter area, so each band or panned preview gets them moved by its own
-    // offset — in a copy, the cache stays as it is.
-    const double areaLeft = final ? out.left - filter.left : offsetX;
-    const double areaTop = final ? out.top - filter.top : offsetY;
-    const float placeX = float(std::floor(place.SW / 2.0) - areaLeft - std::floor(s.W / 2.0));
-    const float placeY = float(std::floor(place.SH / 2.0) - areaTop - std::floor(s.H / 2.0));
-    const int32_t pointCount = p.CachedPoints ? p.CachedPointCount : 0;
-    const int32_t triangleCount = p.CachedTriangles ? p.CachedTriangleCount : 0;
-    auto* points = static_cast<__Point3ds*>(p.CachedPoints);
-    __Point3ds* placed = nullptr;
-    if ((placeX != 0 || placeY != 0) && pointCount > 0) {
-        placed = static_cast<__Point3ds*>(std::malloc(size_t(pointCount) * sizeof(__Point3ds)));
-        if (placed) {
-            std::memcpy(placed, points, size_t(pointCount) * sizeof(__Point3ds));
-            TranslatePoints(placed, pointCount, placeX, placeY);
-        }
-    }
-    PlaceLights(lights, placeX, placeY);
-    if (placed || (placeX == 0 && placeY == 0)) {
-        __RasterScene(static_cast<uint8_t*>(background), static_cast<const uint8_t*>(source), s.W,
-                      s.H, 4 * s.W, pointCount, triangleCount,
-                      static_cast<const __Triangle3ds*>(p.CachedTriangles),
-                      placed ? placed : points, s.W / 2, s.H / 2, 1, &material, textures, 2, lights,
-                      &glass);
-    }
-    std::free(placed);
-    Report(fr, final, 95);
-
-    FromLibraryPixels(background, output, stride, s.W, s.H, deep);
-    Report(fr, final, 100);
+    FromLibraryPixels(background, r.output, stride, r.width, r.height, r.sixteen);
+    Report(r, 100);
     platform::FreePages(background);
     platform::FreePages(source);
-    std::free(texels);
-    if (freeBumpSource) std::free(bumpSource);
-    Report(fr, final, 0);
+    Report(r, 0);
 }
 
 }  // namespace fw

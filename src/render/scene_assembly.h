@@ -1,16 +1,105 @@
-// Between the filter run and the renderer: grows (or reuses) the frost pattern and
-// renders it over the band's background into the output buffer.
+// The one step between whoever wants frost drawn and the renderer: grows the frost pattern
+// (or reuses the one cached in the parameter record), sets up material, lights, glass and
+// bump texture, and draws the scene over a background. It knows no host: a SceneRequest
+// says everything, so the filter run, the dialog's preview, the preset chooser, the
+// command line and the benchmarks all go through the same code.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
-#include "host/globals.h"
+#include "params/effect_parameters.h"
+#include "prismcore/prismcore.h"
+#include "render/pattern_build.h"
 
 namespace fw {
 
-// `output` and `input` are W x H pixels in the working format (alpha, red, green, blue),
-// `rowStride` bytes per row; W and H come from the host's out rectangle.
-void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
-                         float offsetX, float offsetY, int32_t rowStride, bool final);
+struct SceneRequest {
+    // The settings. The record's pattern cache is reused, or grown again and stored when
+    // its NeedsRegeneration is set (which this step then clears).
+    EffectParameters* parameters = nullptr;
+
+    // The whole filter area in document pixels, and document pixels per rendered pixel
+    // (the preview's scale; 1 in the final render).
+    int32_t filterWidth = 0, filterHeight = 0;
+    double zoom = 1;
+    // The rendered rectangle: its size in rendered pixels and its top-left corner within
+    // the scaled filter area (a band's place, or a panned preview's offset). Bands placed
+    // this way join without a seam.
+    int32_t width = 0, height = 0;
+    int32_t left = 0, top = 0;
+    // The effect centre in rendered pixels of the whole scaled area.
+    double centreX = 0, centreY = 0;
+
+    bool sixteen = false;  // 16-bit components (of full scale 32768) in both buffers
+    uint8_t quality = 1;   // the renderer's quality: 1 final, 0 the quick preview
+
+    // Whether the picture has a selection (it decides where "By selection" centres the
+    // pattern), and its mask when the pixels are at hand (null data: nothing to trace).
+    bool selectionPresent = false;
+    SelectionMask selection;
+
+    // The bump texture block of LoadTexture, or null for no bump.
+    const uint8_t* bumpSource = nullptr;
+
+    // Working pixels (alpha, red, green, blue per pixel) of the rendered rectangle, rows
+    // `rowBytes` apart in both buffers. Not needed by PrepareScene.
+    const void* input = nullptr;
+    void* output = nullptr;
+    int32_t rowBytes = 0;
+
+    // Percent done, when someone is watching (the final render).
+    std::function<void(int32_t done)> progress;
+};
+
+// Everything the renderer is given for a request, pixels aside. The triangles (and the
+// points, when they need no moving) are the parameter record's cache: the record must
+// outlive the scene and keep its cache.
+struct PreparedScene {
+    int32_t width = 0, height = 0;
+    int32_t centerX = 0, centerY = 0;
+    uint8_t drawMode = 6, quality = 1;
+    bool deep = false;
+    int32_t pointCount = 0, triangleCount = 0;
+    const __Triangle3ds* triangles = nullptr;
+    const __Point3ds* points = nullptr;
+    material3ds material{};
+    __Texture textures[PRISMCORE_TEXTURE_COUNT]{};
+    light3ds lights[2]{};
+    GlassProp glass{};
+
+    struct FreeBlock {
+        void operator()(void* p) const;
+    };
+    std::unique_ptr<__Point3ds, FreeBlock> movedPoints;  // the cache moved to this rectangle
+    std::unique_ptr<void, FreeBlock> texels;             // the bump texture for the renderer
+};
+
+// The effect centre in render pixels for an area of fullW x fullH render pixels whose
+// rendered part starts at (offsetX, offsetY); centerX/Y are thousandths of half the area.
+void EffectCentre(int fullW, int fullH, float centerX, float centerY, int offsetX, int offsetY,
+                  float& cx, float& cy);
+
+// The 40 x 40 bump texture from bitmap 999: a zero-filled block of kTextureBlockBytes whose
+// 3-byte cells hold the bitmap's red value in their first byte. Null on failure; the
+// caller frees it.
+uint8_t* LoadTexture();
+
+// Where the request's pattern goes: the scaled filter area, the view ratio, the shift.
+PatternPlacement PlaceScene(const SceneRequest& request);
+
+// Grows the pattern when the record asks for it, then fills `scene`. False when memory is
+// short for moving the points: nothing should be drawn then.
+bool PrepareScene(const SceneRequest& request, PreparedScene& scene);
+
+// Sets the renderer's draw mode, quality and depth and draws the scene over `background`
+// (the renderer's layout: red, green, blue, alpha; width x height), `source` behind glass.
+void DrawScene(const PreparedScene& scene, uint8_t* background, const uint8_t* source);
+
+// The whole step on working pixels: the output gets its background (the input, or
+// nothing with "Alpha cut"), then the scene drawn over it. Without the renderer (a damaged
+// installation) the output keeps the background.
+void RenderScene(const SceneRequest& request);
 
 }  // namespace fw

@@ -1,16 +1,16 @@
-// The scene assembly against a recording renderer: what it hands over, and when.
+// The scene step against a recording renderer: what it hands over, and when.
 #include "render/scene_assembly.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
-#include "host/filter_run.h"
-#include "host/preview_fetch.h"
-#include "hostemu/emulated_host.h"
 #include "pattern/triangle_list.h"
+#include "platform/platform.h"
 #include "prismcore/prismcore.h"
 
 namespace {
@@ -71,40 +71,96 @@ void __RasterScene(uint8_t*, const uint8_t*, int32_t w, int32_t h, int32_t rowLe
 namespace fw {
 namespace {
 
+TEST(EffectCentre, ThousandthsOfHalfTheAreaFromTheCentre) {
+    float cx, cy;
+    EffectCentre(1000, 600, 500, 0, 0, 0, cx, cy);
+    EXPECT_FLOAT_EQ(cx, 750);
+    EXPECT_FLOAT_EQ(cy, 300);
+    EffectCentre(1000, 600, 1000, 1000, 0, 0, cx, cy);  // right edge, top edge
+    EXPECT_FLOAT_EQ(cx, 1000);
+    EXPECT_FLOAT_EQ(cy, 0);
+    EffectCentre(1000, 600, -1000, -1000, 0, 0, cx, cy);
+    EXPECT_FLOAT_EQ(cx, 0);
+    EXPECT_FLOAT_EQ(cy, 600);
+    EffectCentre(200, 120, 0, 0, 30, 10, cx, cy);  // a panned preview
+    EXPECT_FLOAT_EQ(cx, 70);
+    EXPECT_FLOAT_EQ(cy, 50);
+}
+
+TEST(Texture, RedOfTheBitmapInTheFirstByteOfEachCell) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(platform::LoadBitmapRgb(999, w, h, rgb));
+    ASSERT_EQ(w, 40);
+    ASSERT_EQ(h, 40);
+    uint8_t* t = LoadTexture();
+    ASSERT_NE(t, nullptr);
+    int distinct[256] = {};
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const int cell = 3 * (x + 40 * y);
+            EXPECT_EQ(t[cell], rgb[(size_t(y) * 40 + x) * 3]);
+            EXPECT_EQ(t[cell + 1], 0);
+            EXPECT_EQ(t[cell + 2], 0);
+            distinct[t[cell]] = 1;
+        }
+    for (int i = kTextureBytes; i < kTextureBlockBytes; ++i) ASSERT_EQ(t[i], 0);
+    int levels = 0;
+    for (int v : distinct) levels += v;
+    EXPECT_GT(levels, 16);  // a height pattern, not a flat or two-level picture
+    std::free(t);
+}
+
+// Scene requests as a caller without any host makes them: the whole area in one piece.
 class SceneAssembly : public ::testing::Test {
   protected:
     void Open(int w, int h, int depth) {
-        host_ = std::make_unique<hostemu::EmulatedHost>(nullptr);
-        host_->SetImage(hostemu::Image(w, h, 3, depth));
-        host_->RunFilterRecordOnly();
-        host_->Activate();
-        sdk::FilterRecord& fr = host_->Record();
-        CurrentFilterRecord = &fr;
-        fr.outRect = fr.inRect = fr.filterRect;
-        globals_.ResultRef = &result_;
-        globals_.FilterRef = &fr;
-        ASSERT_TRUE(EnsureParameters(&globals_));
+        FreePatternCache(p_);
+        FreeTexture(p_);
+        p_ = EffectParameters{};
+        SetDefaults(p_);
+        w_ = w;
+        h_ = h;
+        depth_ = depth;
+        texture_.reset(LoadTexture());
+        ASSERT_TRUE(texture_);
         g_rec = Recorded{};
     }
-    EffectParameters& P() { return *Parameters(&globals_); }
-    // Renders the whole filter rectangle in the working format.
+    EffectParameters& P() { return p_; }
+    // Renders the whole area in the working format: the final render, or a preview
+    // (8-bit, quick quality).
     void Render(bool final = true) {
-        const sdk::Rect r = GetOutRect();
-        const int w = r.right - r.left, h = r.bottom - r.top;
-        const bool sixteen = host_->Record().depth == 16 && !DialogPreviewActive;
-        const size_t bytes = size_t(w) * h * 4 * (sixteen ? 2 : 1);
+        const bool sixteen = depth_ == 16 && final;
+        const size_t bytes = size_t(w_) * h_ * 4 * (sixteen ? 2 : 1);
         input_.assign(bytes, 0x40);
         output_.assign(bytes, 0x11);
         float cx, cy;
-        EffectCentre(w, h, P().CenterX, P().CenterY, 0, 0, cx, cy);
-        BuildAndRenderScene(&globals_, output_.data(), input_.data(), cx, cy, 0, 0,
-                            int32_t(bytes / h), final);
+        EffectCentre(w_, h_, p_.CenterX, p_.CenterY, 0, 0, cx, cy);
+        SceneRequest r;
+        r.parameters = &p_;
+        r.filterWidth = r.width = w_;
+        r.filterHeight = r.height = h_;
+        r.centreX = cx;
+        r.centreY = cy;
+        r.sixteen = sixteen;
+        r.quality = final ? 1 : 0;
+        r.bumpSource = texture_.get();
+        r.input = input_.data();
+        r.output = output_.data();
+        r.rowBytes = int32_t(bytes / h_);
+        RenderScene(r);
     }
-    void TearDown() override { FreePatternCache(P()); }
+    void TearDown() override {
+        FreePatternCache(p_);
+        FreeTexture(p_);
+    }
 
-    std::unique_ptr<hostemu::EmulatedHost> host_;
-    PluginGlobals globals_{};
-    int16_t result_ = 0;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    EffectParameters p_{};
+    std::unique_ptr<uint8_t, Free> texture_;
+    int w_ = 0, h_ = 0, depth_ = 8;
     std::vector<uint8_t> input_, output_;
 };
 
@@ -152,7 +208,7 @@ TEST_F(SceneAssembly, TheBackLightIsOppositeAndBelowTheHorizon) {
     }
 }
 
-TEST_F(SceneAssembly, SixteenBitBandsAndEightBitPreviews) {
+TEST_F(SceneAssembly, SixteenBitRendersAndEightBitPreviews) {
     Open(64, 40, 16);
     Render();
     EXPECT_EQ(g_rec.deep, 1);
@@ -163,10 +219,7 @@ TEST_F(SceneAssembly, SixteenBitBandsAndEightBitPreviews) {
     // The output holds what the renderer left in the background: the copied input.
     for (size_t i = 0; i < output_.size(); ++i) ASSERT_EQ(output_[i], input_[i]);
 
-    DialogPreviewActive = true;
-    PreviewScale = 1;
     Render(false);
-    DialogPreviewActive = false;
     EXPECT_EQ(g_rec.deep, 0);
     EXPECT_EQ(g_rec.quality, 0);
     EXPECT_EQ(g_rec.textures[PRISMCORE_BUMP_TEXTURE].is16, 0);
