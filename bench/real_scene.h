@@ -66,18 +66,7 @@ inline std::unique_ptr<RealScene> MakeRealScene(const EffectParameters& p, int32
     s->parameters.CachedTriangleCount = s->parameters.CachedPointCount = 0;
     s->parameters.NeedsRegeneration = 1;
 
-    SceneRequest r;
-    r.parameters = &s->parameters;
-    r.filterWidth = width;
-    r.filterHeight = height;
-    r.zoom = final ? 1.0 : zoom;
-    const int32_t sw = int32_t(width / r.zoom + 0.5), sh = int32_t(height / r.zoom + 0.5);
-    r.width = final ? width : sw;
-    r.height = final ? height : sh;
-    float cx = 0, cy = 0;
-    EffectCentre(sw, sh, p.CenterX, p.CenterY, 0, 0, cx, cy);
-    r.centreX = cx;
-    r.centreY = cy;
+    SceneRequest r = WholeAreaRequest(s->parameters, width, height, final ? 1.0 : zoom);
     r.sixteen = final && sixteen;
     r.quality = final ? 1 : 0;
     std::unique_ptr<uint8_t, decltype(&std::free)> bump(LoadTexture(), &std::free);

@@ -34,14 +34,7 @@ bool InspectPattern(const EffectParameters& p, int32_t width, int32_t height,
 
     // The final render's request for the filter area in one piece, without pixels.
     EffectParameters settings = p;
-    SceneRequest request;
-    request.parameters = &settings;
-    request.filterWidth = request.width = out.filterWidth;
-    request.filterHeight = request.height = out.filterHeight;
-    float cx = 0, cy = 0;
-    EffectCentre(out.filterWidth, out.filterHeight, p.CenterX, p.CenterY, 0, 0, cx, cy);
-    request.centreX = cx;
-    request.centreY = cy;
+    SceneRequest request = WholeAreaRequest(settings, out.filterWidth, out.filterHeight);
     request.selectionPresent = selection != nullptr;
     const PatternPlacement place = PlaceScene(request);
 

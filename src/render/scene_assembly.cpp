@@ -117,6 +117,22 @@ uint8_t* LoadTexture() {
     return block;
 }
 
+SceneRequest WholeAreaRequest(EffectParameters& p, int32_t filterWidth, int32_t filterHeight,
+                              double zoom) {
+    SceneRequest r;
+    r.parameters = &p;
+    r.filterWidth = filterWidth;
+    r.filterHeight = filterHeight;
+    r.zoom = zoom > 0 ? zoom : 1.0;
+    r.width = int32_t(filterWidth / r.zoom + 0.5);
+    r.height = int32_t(filterHeight / r.zoom + 0.5);
+    float cx = 0, cy = 0;
+    EffectCentre(r.width, r.height, p.CenterX, p.CenterY, 0, 0, cx, cy);
+    r.centreX = cx;
+    r.centreY = cy;
+    return r;
+}
+
 PatternPlacement PlaceScene(const SceneRequest& r) {
     const EffectParameters& p = *r.parameters;
     PatternPlacement place;

@@ -86,6 +86,13 @@ void EffectCentre(int fullW, int fullH, float centerX, float centerY, int offset
 // caller frees it.
 uint8_t* LoadTexture();
 
+// A request for a whole area of filterWidth x filterHeight document pixels rendered in one
+// piece at `zoom` document pixels per rendered pixel (1: the final render of a one-band
+// run; more: the dialog's preview of it): the area, the rectangle and the effect centre of
+// `p`. Depth, quality, selection, texture and pixels are left to the caller.
+SceneRequest WholeAreaRequest(EffectParameters& p, int32_t filterWidth, int32_t filterHeight,
+                              double zoom = 1);
+
 // Where the request's pattern goes: the scaled filter area, the view ratio, the shift.
 PatternPlacement PlaceScene(const SceneRequest& request);
 

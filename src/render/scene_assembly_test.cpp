@@ -134,14 +134,7 @@ class SceneAssembly : public ::testing::Test {
         const size_t bytes = size_t(w_) * h_ * 4 * (sixteen ? 2 : 1);
         input_.assign(bytes, 0x40);
         output_.assign(bytes, 0x11);
-        float cx, cy;
-        EffectCentre(w_, h_, p_.CenterX, p_.CenterY, 0, 0, cx, cy);
-        SceneRequest r;
-        r.parameters = &p_;
-        r.filterWidth = r.width = w_;
-        r.filterHeight = r.height = h_;
-        r.centreX = cx;
-        r.centreY = cy;
+        SceneRequest r = WholeAreaRequest(p_, w_, h_);
         r.sixteen = sixteen;
         r.quality = final ? 1 : 0;
         r.bumpSource = texture_.get();

@@ -71,14 +71,7 @@ Image DirectRender(const Image& picture, int effect) {
     SetDefaults(p);
     Configure(p, effect);
     std::unique_ptr<uint8_t, decltype(&std::free)> bump(LoadTexture(), &std::free);
-    float cx = 0, cy = 0;
-    EffectCentre(w, h, p.CenterX, p.CenterY, 0, 0, cx, cy);
-    SceneRequest r;
-    r.parameters = &p;
-    r.filterWidth = r.width = w;
-    r.filterHeight = r.height = h;
-    r.centreX = cx;
-    r.centreY = cy;
+    SceneRequest r = WholeAreaRequest(p, w, h);
     r.sixteen = sixteen;
     r.bumpSource = bump.get();
     r.input = sixteen ? static_cast<const void*>(input.data()) : input8.data();
