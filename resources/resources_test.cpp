@@ -324,6 +324,22 @@ TEST_P(ModuleResources, AboutBoxAndBitmapsArePresent) {
     EXPECT_EQ(Find(kTypeBitmap, 999).data, std::vector<uint8_t>(bmp.begin() + 14, bmp.end()));
 }
 
+TEST_P(ModuleResources, SetValueDialogNamesEveryField) {
+    const Resource& dialog = Find(kTypeDialog, 15092);
+    ASSERT_GE(dialog.data.size(), 26u);
+    EXPECT_EQ(dialog.data[2] | dialog.data[3] << 8, 0xFFFF) << "DIALOGEX signature";
+    for (const char* text : {"Set value", "Value name is:", "Recomended range is:",
+                             "New max value is:", "OK", "Cancel"})
+        EXPECT_TRUE(HasWideText(dialog.data, text)) << text;
+    // Control ids 15901 ... 15909, each a 32-bit id in the item templates.
+    for (uint32_t id = 15901; id <= 15909; ++id) {
+        const std::vector<uint8_t> bytes = {uint8_t(id), uint8_t(id >> 8), 0, 0};
+        EXPECT_NE(std::search(dialog.data.begin(), dialog.data.end(), bytes.begin(), bytes.end()),
+                  dialog.data.end())
+            << id;
+    }
+}
+
 // The bitmaps the dialog loads: id, the file make_bitmaps.py draws, size, bits a pixel.
 struct DialogBitmap {
     int id;

@@ -5,7 +5,8 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev python3
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
-    wine wine64 xvfb xauth xdotool imagemagick
+    # fonts-liberation: Arial's metrics, so that Wine lays dialogs out as Windows does.
+    wine wine64 xvfb xauth xdotool imagemagick fonts-liberation
     libpng-dev libjpeg-dev libtiff-dev libcli11-dev libstb-dev
 )
 missing=()
