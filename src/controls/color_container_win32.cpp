@@ -17,10 +17,6 @@ namespace {
 ColorRef g_savedColor = 0;
 CHOOSECOLORA* g_chooseRecord = nullptr;
 
-HWND Hwnd(WindowHandle w) {
-    return reinterpret_cast<HWND>(w);
-}
-
 // Makes sure the colour dialog shows and is painted before the user acts.
 UINT_PTR CALLBACK ColorDialogHook(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     if (message != WM_INITDIALOG) return 0;
@@ -39,20 +35,20 @@ UINT_PTR CALLBACK ColorDialogHook(HWND dialog, UINT message, WPARAM, LPARAM lPar
 
 void Paint(ColorContainer& s) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Hwnd(s.Window), &ps);
+    HDC dc = BeginPaint(s.Window, &ps);
     HBRUSH brush = CreateSolidBrush(s.SwatchColor);
     RECT all{0, 0, s.ClientWidth, s.ClientHeight};
     FillRect(dc, &all, brush);
     DeleteObject(brush);
-    EndPaint(Hwnd(s.Window), &ps);
+    EndPaint(s.Window, &ps);
 }
 
 void ChooseColor(ColorContainer& s) {
     g_savedColor = s.SwatchColor;
     CHOOSECOLORA record{};
     record.lStructSize = sizeof(record);
-    record.hwndOwner = Hwnd(s.Window);
-    record.hInstance = reinterpret_cast<HWND>(ControlModule);
+    record.hwndOwner = s.Window;
+    record.hInstance = reinterpret_cast<HWND>(ControlModule);  // the record types it so
     record.rgbResult = s.SwatchColor;
     record.lpCustColors = reinterpret_cast<COLORREF*>(s.CustomColors);
     record.Flags = CC_RGBINIT | CC_ENABLEHOOK;
@@ -82,19 +78,17 @@ intptr_t HandleSwatch(ControlBase& c, unsigned message, uintptr_t wParam, intptr
             ChooseColor(s);
             return 0;
         default:
-            return DefWindowProcA(Hwnd(s.Window), message, wParam, lParam);
+            return DefWindowProcA(s.Window, message, wParam, lParam);
     }
 }
-
-void NoCreationSteps(ControlBase&) {}
 
 }  // namespace
 
 static_assert(sizeof(ColorRef) == sizeof(COLORREF));
 
 ColorContainer* SetupColorContainer(WindowHandle page, int id, const char* tooltip) {
-    auto* s = static_cast<ColorContainer*>(GetControlObject(
-        reinterpret_cast<WindowHandle>(GetDlgItem(Hwnd(page), id)), kColorContainerClass));
+    auto* s =
+        static_cast<ColorContainer*>(GetControlObject(GetDlgItem(page, id), kColorContainerClass));
     if (s) AddTooltip(s->Window, tooltip, nullptr);
     return s;
 }

@@ -5,11 +5,17 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "controls/control_base.h"
 #include "controls/control_window.h"
 
 namespace fw::controls {
+
+// The portable spellings of the handles are the system's own types.
+static_assert(std::is_same_v<WindowHandle, HWND>);
+static_assert(std::is_same_v<BitmapHandle, HBITMAP>);
+static_assert(std::is_same_v<ModuleHandle, HINSTANCE>);
 
 uint8_t FaceColorBytes[3] = {236, 233, 216};
 const ColorRef LoadTimeFaceColor =
@@ -22,14 +28,10 @@ namespace {
 HBRUSH g_faceBrush = nullptr;
 ControlBase* g_hot = nullptr;
 
-HWND Hwnd(WindowHandle w) {
-    return reinterpret_cast<HWND>(w);
-}
-
 // One window procedure per class, all running the same pattern.
 template <const ControlClass* C>
 LRESULT CALLBACK ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return RunControlProc(*C, reinterpret_cast<WindowHandle>(window), message, wParam, lParam);
+    return RunControlProc(*C, window, message, wParam, lParam);
 }
 
 struct Registration {
@@ -48,7 +50,7 @@ const Registration kClasses[] = {
 
 intptr_t RunControlProc(const ControlClass& c, WindowHandle w, unsigned message, uintptr_t wParam,
                         intptr_t lParam) {
-    HWND window = Hwnd(w);
+    HWND window = w;
     if (message == WM_CREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
         ControlBase* control =
@@ -79,11 +81,11 @@ intptr_t RunControlProc(const ControlClass& c, WindowHandle w, unsigned message,
 }
 
 void ControlBase::Redraw() {
-    RedrawWindow(Hwnd(Window), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void ControlBase::Notify(intptr_t lParam) {
-    SendMessageA(GetParent(Hwnd(Window)), WM_COMMAND, MAKEWPARAM(ControlId, 0), lParam);
+    SendMessageA(GetParent(Window), WM_COMMAND, MAKEWPARAM(ControlId, 0), lParam);
 }
 
 void ControlBase::HoverStart() {
@@ -108,6 +110,22 @@ void* FaceBrush() {
     return g_faceBrush;
 }
 
+void PaintOffScreen(const ControlBase& c, const std::function<void(HDC dc)>& draw) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(c.Window, &ps);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, c.ClientWidth, c.ClientHeight);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    RECT all{0, 0, c.ClientWidth, c.ClientHeight};
+    FillRect(memory, &all, g_faceBrush);
+    draw(memory);
+    BitBlt(dc, 0, 0, c.ClientWidth, c.ClientHeight, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    EndPaint(c.Window, &ps);
+}
+
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -120,7 +138,7 @@ int ControlFontHeight() {
 }
 
 bool RegisterControlClasses(ModuleHandle instance) {
-    const HINSTANCE module = reinterpret_cast<HINSTANCE>(instance);
+    const HINSTANCE module = instance;
     ControlModule = instance;
     const COLORREF face = GetSysColor(COLOR_3DFACE);
     if (!g_faceBrush) g_faceBrush = CreateSolidBrush(face);
@@ -146,8 +164,7 @@ bool RegisterControlClasses(ModuleHandle instance) {
 }
 
 void UnregisterControlClasses(ModuleHandle instance) {
-    for (const Registration& r : kClasses)
-        UnregisterClassA(r.control->name, reinterpret_cast<HINSTANCE>(instance));
+    for (const Registration& r : kClasses) UnregisterClassA(r.control->name, instance);
     if (g_faceBrush) DeleteObject(g_faceBrush);
     g_faceBrush = nullptr;
     g_hot = nullptr;
@@ -156,26 +173,25 @@ void UnregisterControlClasses(ModuleHandle instance) {
 void* GetControlObject(WindowHandle window, const char* className) {
     if (!window || !className) return nullptr;
     char name[65] = {};
-    if (!GetClassNameA(Hwnd(window), name, 64)) return nullptr;
+    if (!GetClassNameA(window, name, 64)) return nullptr;
     if (std::strcmp(name, className) != 0) return nullptr;
-    return reinterpret_cast<void*>(GetWindowLongPtrA(Hwnd(window), GWLP_USERDATA));
+    return reinterpret_cast<void*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 void AddTooltip(WindowHandle target, const char* text, const char* title) {
     if (!target || !text) return;
-    HWND tip =
-        CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSA, nullptr,
-                        WS_POPUP | WS_BORDER | WS_DLGFRAME | TTS_BALLOON | TTS_NOPREFIX,
-                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Hwnd(target),
-                        nullptr, reinterpret_cast<HINSTANCE>(ControlModule), nullptr);
+    HWND tip = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSA, nullptr,
+                               WS_POPUP | WS_BORDER | WS_DLGFRAME | TTS_BALLOON | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, target,
+                               nullptr, ControlModule, nullptr);
     if (!tip) return;
     SetWindowPos(tip, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     TOOLINFOA tool{};
     tool.cbSize = sizeof(tool);  // 48 bytes in the 32-bit module
     tool.uFlags = TTF_SUBCLASS | TTF_TRANSPARENT | TTF_CENTERTIP;
-    tool.hwnd = Hwnd(target);
+    tool.hwnd = target;
     tool.uId = 0;
-    GetClientRect(Hwnd(target), &tool.rect);
+    GetClientRect(target, &tool.rect);
     tool.lpszText = const_cast<char*>(text);
     SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     if (title) SendMessageA(tip, TTM_SETTITLEA, 1, reinterpret_cast<LPARAM>(title));

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "controls/control_base.h"
 
 struct HINSTANCE__;
+struct HDC__;
 
 namespace fw::controls {
 
@@ -62,5 +64,20 @@ void OpenSetValueDialog(Rotor& rotor);
 
 // The face brush (an HBRUSH) while the classes are registered.
 void* FaceBrush();
+
+// Paints the control's whole client area off-screen, the face brush first and then `draw`,
+// and copies it to the window in one piece; every GDI object made for it is deleted.
+void PaintOffScreen(const ControlBase& control, const std::function<void(HDC__* dc)>& draw);
+
+// The signed coordinates of a mouse message's lParam.
+inline int PointerX(intptr_t lParam) {
+    return int(int16_t(uint16_t(lParam & 0xFFFF)));
+}
+inline int PointerY(intptr_t lParam) {
+    return int(int16_t(uint16_t((lParam >> 16) & 0xFFFF)));
+}
+
+// For classes whose creation needs nothing beyond the common steps.
+inline void NoCreationSteps(ControlBase&) {}
 
 }  // namespace fw::controls

@@ -118,11 +118,7 @@ HWND Item(int id) {
 
 template <class T>
 T* Object(int id, const char* className) {
-    return static_cast<T*>(GetControlObject(reinterpret_cast<WindowHandle>(Item(id)), className));
-}
-
-HWND Hwnd(WindowHandle w) {
-    return reinterpret_cast<HWND>(w);
+    return static_cast<T*>(GetControlObject(Item(id), className));
 }
 
 LPARAM At(int x, int y) {
@@ -263,7 +259,7 @@ void TestLookUpAndOwnership() {
         CHECK(GetClassInfoA(GetModuleHandleA(nullptr), name, &wc));
         CHECK(wc.cbWndExtra == 4 && wc.cbClsExtra == 0 && wc.style == 0);
     }
-    CHECK(GetControlObject(reinterpret_cast<WindowHandle>(Plain()), "Button") == nullptr);
+    CHECK(GetControlObject(Plain(), "Button") == nullptr);
     CHECK(Object<SpinEdit>(101, "spin edit cpp") == nullptr);
     CHECK(Object<SpinEdit>(101, kRotorClass) == nullptr);
 
@@ -278,18 +274,17 @@ void TestLookUpAndOwnership() {
 
     const HWND windowsBefore = GetWindow(GetDesktopWindow(), GW_CHILD);
     AddTooltip(nullptr, "text", nullptr);
-    AddTooltip(reinterpret_cast<WindowHandle>(Plain()), nullptr, nullptr);
+    AddTooltip(Plain(), nullptr, nullptr);
     CHECK(GetWindow(GetDesktopWindow(), GW_CHILD) == windowsBefore);
 }
 
 // ---- Spin edit ----
 
 void TestSpinEditTyping() {
-    SpinEdit* s = SetupSpinEdit(reinterpret_cast<WindowHandle>(g_page), 101, 0, 100,
-                                "A float value", "Width");
+    SpinEdit* s = SetupSpinEdit(g_page, 101, 0, 100, "A float value", "Width");
     CHECK(s != nullptr);
     if (!s) return;
-    HWND edit = Hwnd(s->EditWindow);
+    HWND edit = s->EditWindow;
     s->SetValue(50);
     g_notes.clear();
     TypeInto(edit, "250", Plain());
@@ -307,7 +302,7 @@ void TestSpinEditTyping() {
     // Arrows step whole units from the truncated value.
     s->SetValue(2.5f);
     g_notes.clear();
-    HWND upDown = Hwnd(s->UpDownWindow);
+    HWND upDown = s->UpDownWindow;
     RECT r{};
     GetClientRect(upDown, &r);
     SendMessageA(upDown, WM_LBUTTONDOWN, MK_LBUTTON, At(r.right / 2, 2));
@@ -320,14 +315,13 @@ void TestSpinEditTyping() {
 }
 
 void TestIntegerSpinEdit() {
-    SpinEdit* s = SetupSpinEdit(reinterpret_cast<WindowHandle>(g_page), 102, 0, 10,
-                                "An integer value", "Iterations");
+    SpinEdit* s = SetupSpinEdit(g_page, 102, 0, 10, "An integer value", "Iterations");
     CHECK(s != nullptr);
     if (!s) return;
     s->IsInteger = true;
     g_notes.clear();
-    TypeInto(Hwnd(s->EditWindow), "3.7", Plain());
-    CHECK_TEXT(Hwnd(s->EditWindow), "3");
+    TypeInto(s->EditWindow, "3.7", Plain());
+    CHECK_TEXT(s->EditWindow, "3");
     CHECK_NEAR(s->Value, 3.7, 1e-6);
     CHECK_NOTES(102, 1);
 }
@@ -335,7 +329,7 @@ void TestIntegerSpinEdit() {
 void TestSlider() {
     SpinEdit* s = Object<SpinEdit>(101, kSpinEditClass);
     if (!s || !s->Slider) return CHECK(false);
-    HWND slider = Hwnd(s->SliderWindow);
+    HWND slider = s->SliderWindow;
     const int w = s->Slider->ClientWidth;
     s->SetRange(-20, 80);
     s->SetValue(10);
@@ -352,7 +346,7 @@ void TestSlider() {
     SendMessageA(slider, WM_LBUTTONUP, 0, At(-30, 5));  // released left of the track
     Pump();
     CHECK_NEAR(s->Value, -20, 0);
-    CHECK_TEXT(Hwnd(s->EditWindow), "-20.00");
+    CHECK_TEXT(s->EditWindow, "-20.00");
     CHECK_NOTES(101, 4);  // one per move, two at release
     Shot(g_page, "spin_slider_left_end");
     SendMessageA(slider, WM_LBUTTONDOWN, MK_LBUTTON, At(w + 40, 5));
@@ -360,12 +354,12 @@ void TestSlider() {
     CHECK_NEAR(s->Value, 80, 0);
     Shot(g_page, "spin_slider_right_end");
 
-    EnableWindow(Hwnd(s->Window), FALSE);
-    CHECK(!IsWindowEnabled(Hwnd(s->EditWindow)));
-    CHECK(IsWindowEnabled(Hwnd(s->SliderWindow)));  // only the text field follows
+    EnableWindow(s->Window, FALSE);
+    CHECK(!IsWindowEnabled(s->EditWindow));
+    CHECK(IsWindowEnabled(s->SliderWindow));  // only the text field follows
     Shot(g_page, "spin_disabled");
-    EnableWindow(Hwnd(s->Window), TRUE);
-    CHECK(IsWindowEnabled(Hwnd(s->EditWindow)));
+    EnableWindow(s->Window, TRUE);
+    CHECK(IsWindowEnabled(s->EditWindow));
 }
 
 void TestSetValueDialogOfSpinEdit() {
@@ -375,7 +369,7 @@ void TestSetValueDialogOfSpinEdit() {
     s->SetValue(12.5f);
     g_notes.clear();
     std::string name, type, range, min, max;
-    WithDialog([&] { SendMessageA(Hwnd(s->SliderWindow), WM_RBUTTONDOWN, MK_RBUTTON, At(10, 5)); },
+    WithDialog([&] { SendMessageA(s->SliderWindow, WM_RBUTTONDOWN, MK_RBUTTON, At(10, 5)); },
                [&](HWND d) {
                    char title[32] = {};
                    GetWindowTextA(d, title, sizeof(title));
@@ -403,12 +397,12 @@ void TestSetValueDialogOfSpinEdit() {
     CHECK_NEAR(s->Value, 42.25, 1e-5);
     CHECK_NEAR(s->Min, -50, 0);
     CHECK_NEAR(s->Max, 100, 0);
-    CHECK_TEXT(Hwnd(s->EditWindow), "42.25");
+    CHECK_TEXT(s->EditWindow, "42.25");
     CHECK_NOTES(101, 1);
 
     SetFocus(Plain());  // a text field losing the focus to the dialog would notify
     g_notes.clear();
-    WithDialog([&] { SendMessageA(Hwnd(s->SliderWindow), WM_RBUTTONDOWN, 0, At(10, 5)); },
+    WithDialog([&] { SendMessageA(s->SliderWindow, WM_RBUTTONDOWN, 0, At(10, 5)); },
                [&](HWND d) {
                    TypeInto(GetDlgItem(d, 15906), "7", GetDlgItem(d, 15909));
                    Press(d, IDCANCEL);
@@ -428,7 +422,7 @@ void DragRotor(Rotor& r, double fromDegrees, double toDegrees, double stepDegree
         return At(int(std::lround(cx + radius * std::sin(a))),
                   int(std::lround(cy - radius * std::cos(a))));
     };
-    HWND window = Hwnd(r.Window);
+    HWND window = r.Window;
     SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, point(fromDegrees));
     const double step = toDegrees > fromDegrees ? stepDegrees : -stepDegrees;
     for (double d = fromDegrees + step; step > 0 ? d <= toDegrees : d >= toDegrees; d += step)
@@ -436,11 +430,10 @@ void DragRotor(Rotor& r, double fromDegrees, double toDegrees, double stepDegree
 }
 
 void TestAngleRotor() {
-    Rotor* r = SetupRotor(reinterpret_cast<WindowHandle>(g_page), 103, kRotorAngleMode,
-                          "Rotation by X", "Turn the pattern");
+    Rotor* r = SetupRotor(g_page, 103, kRotorAngleMode, "Rotation by X", "Turn the pattern");
     CHECK(r != nullptr);
     if (!r) return;
-    HWND window = Hwnd(r->Window);
+    HWND window = r->Window;
     const int cx = r->ClientWidth / 2, cy = r->ClientHeight / 2;
     const struct {
         int x, y;
@@ -468,7 +461,7 @@ void TestAngleRotor() {
     CHECK_NEAR(r->Angle1, high - 360, 1.5);
 
     g_notes.clear();
-    TypeInto(Hwnd(r->EditWindow), "400", Plain());
+    TypeInto(r->EditWindow, "400", Plain());
     CHECK_NEAR(r->Angle1, 400, 0);
     CHECK_NEAR(r->Angle2, 0, 0);
     CHECK_NOTES(103, 1);
@@ -489,16 +482,16 @@ void TestAngleRotor() {
                    Press(d, IDOK);
                });
     CHECK_NEAR(r->Angle1, 33.5, 1e-5);
-    CHECK_TEXT(Hwnd(r->EditWindow), "33.50");
+    CHECK_TEXT(r->EditWindow, "33.50");
 }
 
 void TestLightRotor() {
-    Rotor* r = SetupRotor(reinterpret_cast<WindowHandle>(g_page), 104, kRotorLightMode,
-                          "Position of light", "Where the light comes from");
+    Rotor* r =
+        SetupRotor(g_page, 104, kRotorLightMode, "Position of light", "Where the light comes from");
     CHECK(r != nullptr);
     if (!r) return;
     CHECK(r->EditWindow == nullptr);
-    HWND window = Hwnd(r->Window);
+    HWND window = r->Window;
     const int cx = r->ClientWidth / 2, cy = r->ClientHeight / 2;
     auto press = [&](int x, int y) {
         SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y));
@@ -538,11 +531,11 @@ void TestHoverExchange() {
     Rotor* a = Object<Rotor>(103, kRotorClass);
     Rotor* b = Object<Rotor>(105, kRotorClass);
     if (!a || !b) return CHECK(false);
-    SendMessageA(Hwnd(a->Window), WM_MOUSEMOVE, 0, At(3, 3));
+    SendMessageA(a->Window, WM_MOUSEMOVE, 0, At(3, 3));
     CHECK(a->Hot && !b->Hot);
-    SendMessageA(Hwnd(b->Window), WM_MOUSEMOVE, 0, At(3, 3));
+    SendMessageA(b->Window, WM_MOUSEMOVE, 0, At(3, 3));
     CHECK(!a->Hot && b->Hot);
-    SendMessageA(Hwnd(a->Window), WM_MOUSEMOVE, 0, At(3, 3));
+    SendMessageA(a->Window, WM_MOUSEMOVE, 0, At(3, 3));
     CHECK(a->Hot && !b->Hot);
 }
 
@@ -553,8 +546,7 @@ void TestColorSwatches() {
     const ColorRef colors[3] = {MakeColorRef(200, 40, 40), MakeColorRef(240, 240, 255),
                                 MakeColorRef(40, 90, 220)};
     for (int i = 0; i < 3; ++i) {
-        swatch[i] =
-            SetupColorContainer(reinterpret_cast<WindowHandle>(g_page), 106 + i, "Pick a colour");
+        swatch[i] = SetupColorContainer(g_page, 106 + i, "Pick a colour");
         CHECK(swatch[i] != nullptr);
         if (!swatch[i]) return;
         swatch[i]->SwatchColor = colors[i];
@@ -563,7 +555,7 @@ void TestColorSwatches() {
     Shot(g_page, "swatches");
 
     g_notes.clear();
-    WithDialog([&] { SendMessageA(Hwnd(swatch[0]->Window), WM_RBUTTONUP, 0, At(3, 3)); },
+    WithDialog([&] { SendMessageA(swatch[0]->Window, WM_RBUTTONUP, 0, At(3, 3)); },
                [&](HWND d) {
                    Sleep(300);  // the hook moves the dialog away and back once it shows
                    Pump();
@@ -575,7 +567,7 @@ void TestColorSwatches() {
 
     // A custom colour defined in the first swatch's dialog stays with that swatch.
     g_notes.clear();
-    WithDialog([&] { SendMessageA(Hwnd(swatch[0]->Window), WM_LBUTTONUP, 0, At(3, 3)); },
+    WithDialog([&] { SendMessageA(swatch[0]->Window, WM_LBUTTONUP, 0, At(3, 3)); },
                [&](HWND d) {
                    SetDlgItemTextA(d, 706, "10");  // red, green, blue fields
                    SetDlgItemTextA(d, 707, "200");
@@ -594,7 +586,7 @@ void TestColorSwatches() {
 void TestPreviewSurface() {
     PreviewContainer* p = Object<PreviewContainer>(1002, kPreviewContainerClass);
     if (!p) return CHECK(false);
-    Shot(Hwnd(p->Window), "preview_empty");
+    Shot(p->Window, "preview_empty");
 
     // A filter area of 200 x 100 at scale 1, with parameters the surface writes.
     static EffectParameters parameters{};
@@ -629,10 +621,10 @@ void TestPreviewSurface() {
     p->RenderPreview();
     CHECK(p->DisplayWidth == 200 && p->DisplayHeight == 100);
     // As the dialog does when the picture's place changes: the cross must go.
-    RedrawWindow(Hwnd(p->Window), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW);
-    Shot(Hwnd(p->Window), "preview_picture");
+    RedrawWindow(p->Window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW);
+    Shot(p->Window, "preview_picture");
 
-    HWND window = Hwnd(p->Window);
+    HWND window = p->Window;
     const int cx = p->DrawX + 100, cy = p->DrawY + 50;
     g_redraws = 0;
     SendMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, At(cx, cy));
@@ -647,7 +639,7 @@ void TestPreviewSurface() {
     CHECK(g_redraws == 4);  // one per move
     CHECK_NEAR(parameters.CenterX, 600, 1e-3);
     CHECK_NEAR(parameters.CenterY, 600, 1e-3);
-    if (p->CenterXEdit) CHECK_TEXT(Hwnd(p->CenterXEdit->EditWindow), "600.00");
+    if (p->CenterXEdit) CHECK_TEXT(p->CenterXEdit->EditWindow, "600.00");
     SendMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, At(p->DrawX + 200, p->DrawY));
     SendMessageA(window, WM_RBUTTONUP, 0, 0);
     CHECK_NEAR(parameters.CenterX, 1000, 1e-3);
@@ -707,7 +699,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--shots") == 0) g_shots = argv[i + 1];
     SetProcessDPIAware();
     const HINSTANCE module = GetModuleHandleA(nullptr);
-    if (!RegisterControlClasses(reinterpret_cast<ModuleHandle>(module))) {
+    if (!RegisterControlClasses(module)) {
         std::printf("FAIL: the control classes could not be registered\n");
         return 1;
     }
@@ -725,7 +717,7 @@ int main(int argc, char** argv) {
     std::printf("screen DPI %d\n", ScreenDpi());
     if (SpinEdit* s = Object<SpinEdit>(101, kSpinEditClass)) {
         RECT r{};
-        GetWindowRect(Hwnd(s->UpDownWindow), &r);
+        GetWindowRect(s->UpDownWindow, &r);
         const int strip = ScaleForDpi(20, ScreenDpi());
         CHECK(r.right - r.left == strip);  // the arrows' strip follows the DPI
     }
@@ -746,7 +738,7 @@ int main(int argc, char** argv) {
     DestroyWindow(g_page);
     Pump();
     CHECK(g_nothrowLive < before && g_nothrowLive == 0);  // every control's object is freed
-    UnregisterControlClasses(reinterpret_cast<ModuleHandle>(module));
+    UnregisterControlClasses(module);
     DeleteObject(font);
     std::printf("%s: %d failed checks\n", g_failures ? "FAILED" : "passed", g_failures);
     return g_failures ? 1 : 0;

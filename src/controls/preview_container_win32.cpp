@@ -17,25 +17,14 @@ namespace {
 
 constexpr int kNavigateButton = 1049, kDragPatternButton = 1050;
 
-HWND Hwnd(WindowHandle w) {
-    return reinterpret_cast<HWND>(w);
-}
-
-int SignedX(intptr_t lParam) {
-    return int(short(LOWORD(lParam)));
-}
-int SignedY(intptr_t lParam) {
-    return int(short(HIWORD(lParam)));
-}
-
 void ShowButtonInUse(PreviewContainer& p, int inUse, int other) {
-    HWND parent = GetParent(Hwnd(p.Window));
+    HWND parent = GetParent(p.Window);
     CheckDlgButton(parent, inUse, BST_CHECKED);
     CheckDlgButton(parent, other, BST_UNCHECKED);
 }
 
 void ReleasePicture(PreviewContainer& p) {
-    if (p.PreviewBitmap) DeleteObject(reinterpret_cast<HBITMAP>(p.PreviewBitmap));
+    if (p.PreviewBitmap) DeleteObject(p.PreviewBitmap);
     p.PreviewBitmap = nullptr;
     platform::FreePages(p.PreviewPixels);
     p.PreviewPixels = nullptr;
@@ -50,60 +39,54 @@ void DrawCross(HDC dc, int dx, int dy, int w, int h) {
 
 void CopyPicture(const PreviewContainer& p, HDC dc, int x, int y) {
     HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, reinterpret_cast<HBITMAP>(p.PreviewBitmap));
+    HGDIOBJ old = SelectObject(memory, p.PreviewBitmap);
     BitBlt(dc, x, y, p.ClientWidth, p.ClientHeight, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
 }
 
-void Paint(PreviewContainer& p) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Hwnd(p.Window), &ps);
+void Paint(const PreviewContainer& p) {
     if (p.DragDX != 0 || p.DragDY != 0) {
         // A pan in progress: the picture follows the pointer, drawn off-screen at once.
-        HDC memory = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(dc, p.ClientWidth, p.ClientHeight);
-        HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-        RECT all{0, 0, p.ClientWidth, p.ClientHeight};
-        FillRect(memory, &all, static_cast<HBRUSH>(FaceBrush()));
-        if (p.PreviewBitmap)
-            CopyPicture(p, memory, p.DrawX + p.DragDX, p.DrawY + p.DragDY);
-        else
-            DrawCross(memory, p.DragDX, p.DragDY, p.ClientWidth, p.ClientHeight);
-        BitBlt(dc, 0, 0, p.ClientWidth, p.ClientHeight, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, oldBitmap);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-    } else if (p.PreviewBitmap) {
-        CopyPicture(p, dc, p.DrawX, p.DrawY);
-    } else {
-        DrawCross(dc, 0, 0, p.ClientWidth, p.ClientHeight);
+        PaintOffScreen(p, [&p](HDC dc) {
+            if (p.PreviewBitmap)
+                CopyPicture(p, dc, p.DrawX + p.DragDX, p.DrawY + p.DragDY);
+            else
+                DrawCross(dc, p.DragDX, p.DragDY, p.ClientWidth, p.ClientHeight);
+        });
+        return;
     }
-    EndPaint(Hwnd(p.Window), &ps);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(p.Window, &ps);
+    if (p.PreviewBitmap)
+        CopyPicture(p, dc, p.DrawX, p.DrawY);
+    else
+        DrawCross(dc, 0, 0, p.ClientWidth, p.ClientHeight);
+    EndPaint(p.Window, &ps);
 }
 
 intptr_t HandlePreview(ControlBase& c, unsigned message, uintptr_t wParam, intptr_t lParam) {
     auto& p = static_cast<PreviewContainer&>(c);
-    HWND window = Hwnd(p.Window);
+    HWND window = p.Window;
     switch (message) {
         case WM_LBUTTONDOWN:
             ShowButtonInUse(p, kNavigateButton, kDragPatternButton);
             SetCapture(window);
-            p.LastX = SignedX(lParam);
-            p.LastY = SignedY(lParam);
+            p.LastX = PointerX(lParam);
+            p.LastY = PointerY(lParam);
             p.DragDX = p.DragDY = 0;
             return 0;
         case WM_MOUSEMOVE:
             if (wParam & MK_LBUTTON) {
-                p.CurX = SignedX(lParam);
-                p.CurY = SignedY(lParam);
+                p.CurX = PointerX(lParam);
+                p.CurY = PointerY(lParam);
                 p.DragDX += p.CurX - p.LastX;
                 p.DragDY += p.CurY - p.LastY;
                 p.LastX = p.CurX;
                 p.LastY = p.CurY;
                 p.Redraw();
             }
-            if (wParam & MK_RBUTTON) p.PlacePattern(SignedX(lParam), SignedY(lParam));
+            if (wParam & MK_RBUTTON) p.PlacePattern(PointerX(lParam), PointerY(lParam));
             return 0;
         case WM_LBUTTONUP:
             ReleaseCapture();
@@ -114,7 +97,7 @@ intptr_t HandlePreview(ControlBase& c, unsigned message, uintptr_t wParam, intpt
             return 0;
         case WM_RBUTTONDOWN:
             ShowButtonInUse(p, kDragPatternButton, kNavigateButton);
-            p.PlacePattern(SignedX(lParam), SignedY(lParam));
+            p.PlacePattern(PointerX(lParam), PointerY(lParam));
             SetCapture(window);
             return 0;
         case WM_RBUTTONUP:
@@ -127,8 +110,6 @@ intptr_t HandlePreview(ControlBase& c, unsigned message, uintptr_t wParam, intpt
             return DefWindowProcA(window, message, wParam, lParam);
     }
 }
-
-void NoCreationSteps(ControlBase&) {}
 
 }  // namespace
 
@@ -149,7 +130,7 @@ void PreviewContainer::PlacePattern(int x, int y) {
         parameters->CenterX = px;
         parameters->CenterY = py;
     }
-    SendMessageA(GetParent(Hwnd(Window)), WM_COMMAND, kRedrawSceneCommand, ControlId);
+    SendMessageA(GetParent(Window), WM_COMMAND, kRedrawSceneCommand, ControlId);
 }
 
 void PreviewContainer::RenderPreview() {
@@ -185,11 +166,11 @@ void PreviewContainer::RenderPreview() {
         source.depth = fr.depth == 0 ? 8 : fr.depth;
     }
     if (source.pixels) FillPreviewPixels(source, DisplayWidth, DisplayHeight, PreviewPixels);
-    HDC dc = GetDC(Hwnd(Window));
-    PreviewBitmap = reinterpret_cast<BitmapHandle>(CreateDIBitmap(
+    HDC dc = GetDC(Window);
+    PreviewBitmap = (CreateDIBitmap(
         dc, reinterpret_cast<const BITMAPINFOHEADER*>(&BitmapInfo), CBM_INIT, PreviewPixels,
         reinterpret_cast<const BITMAPINFO*>(&BitmapInfo), DIB_RGB_COLORS));
-    ReleaseDC(Hwnd(Window), dc);
+    ReleaseDC(Window, dc);
 }
 
 static_assert(sizeof(BitmapInfo24) == sizeof(BITMAPINFO));

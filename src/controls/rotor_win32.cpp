@@ -15,17 +15,6 @@ namespace {
 
 constexpr int kEditId = 1;
 
-HWND Hwnd(WindowHandle w) {
-    return reinterpret_cast<HWND>(w);
-}
-
-int SignedX(intptr_t lParam) {
-    return int(short(LOWORD(lParam)));
-}
-int SignedY(intptr_t lParam) {
-    return int(short(HIWORD(lParam)));
-}
-
 // Angles for the pointer at (x, y), elevation measured against radius r.
 void PointAt(Rotor& r, int x, int y, float radius) {
     const int dx = x - r.ClientWidth / 2, dy = y - r.ClientHeight / 2;
@@ -62,28 +51,18 @@ void PaintLightSphere(const Rotor& r, HDC dc) {
         SetPixel(dc, p.x, p.y, p.color);
 }
 
-void Paint(Rotor& r) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Hwnd(r.Window), &ps);
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, r.ClientWidth, r.ClientHeight);
-    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-    RECT all{0, 0, r.ClientWidth, r.ClientHeight};
-    FillRect(memory, &all, static_cast<HBRUSH>(FaceBrush()));
-    if (r.Mode == kRotorAngleMode)
-        PaintAngleDial(r, memory);
-    else
-        PaintLightSphere(r, memory);
-    BitBlt(dc, 0, 0, r.ClientWidth, r.ClientHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    EndPaint(Hwnd(r.Window), &ps);
+void Paint(const Rotor& r) {
+    PaintOffScreen(r, [&r](HDC dc) {
+        if (r.Mode == kRotorAngleMode)
+            PaintAngleDial(r, dc);
+        else
+            PaintLightSphere(r, dc);
+    });
 }
 
 intptr_t HandleRotor(ControlBase& c, unsigned message, uintptr_t wParam, intptr_t lParam) {
     auto& r = static_cast<Rotor&>(c);
-    HWND window = Hwnd(r.Window);
+    HWND window = r.Window;
     switch (message) {
         case WM_CREATE:
             r.LastX = r.ClientWidth / 2;
@@ -91,7 +70,7 @@ intptr_t HandleRotor(ControlBase& c, unsigned message, uintptr_t wParam, intptr_
             return 0;
         case WM_LBUTTONDOWN:
             SetCapture(window);
-            PointAt(r, SignedX(lParam), SignedY(lParam), float(r.ClientWidth / 2 - 2));
+            PointAt(r, PointerX(lParam), PointerY(lParam), float(r.ClientWidth / 2 - 2));
             r.Angle1 = r.Turns * 360 + r.Direction;
             r.UpdateValueText();
             r.Redraw();
@@ -99,7 +78,7 @@ intptr_t HandleRotor(ControlBase& c, unsigned message, uintptr_t wParam, intptr_
         case WM_MOUSEMOVE: {
             r.TrackHover();
             if (!(wParam & MK_LBUTTON)) return 0;
-            int x = SignedX(lParam), y = SignedY(lParam);
+            int x = PointerX(lParam), y = PointerY(lParam);
             x = x < 0 ? 0 : x > r.ClientWidth ? r.ClientWidth : x;
             y = y < 0 ? 0 : y > r.ClientHeight ? r.ClientHeight : y;
             r.PreviousDirection = r.Direction;
@@ -124,13 +103,13 @@ intptr_t HandleRotor(ControlBase& c, unsigned message, uintptr_t wParam, intptr_
             if (LOWORD(wParam) == kEditId &&
                 (HIWORD(wParam) == EN_KILLFOCUS || HIWORD(wParam) == EN_MAXTEXT)) {
                 char text[16] = {};
-                GetWindowTextA(Hwnd(r.EditWindow), text, sizeof(text));
+                GetWindowTextA(r.EditWindow, text, sizeof(text));
                 r.SetAngles(float(std::atof(text)), 0);
                 r.Notify(0);
             }
             return 0;
         case WM_ENABLE:
-            EnableWindow(Hwnd(r.EditWindow), BOOL(wParam));
+            EnableWindow(r.EditWindow, BOOL(wParam));
             return 0;
         case WM_PAINT:
             Paint(r);
@@ -140,8 +119,6 @@ intptr_t HandleRotor(ControlBase& c, unsigned message, uintptr_t wParam, intptr_
     }
 }
 
-void NoCreationSteps(ControlBase&) {}
-
 }  // namespace
 
 void Rotor::CreateValueEdit(int width) {
@@ -149,13 +126,12 @@ void Rotor::CreateValueEdit(int width) {
     HWND edit = CreateWindowExA(
         WS_EX_CLIENTEDGE, "EDIT", "",
         WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOHSCROLL | ES_WANTRETURN,
-        (ClientWidth - width) / 2, (ClientHeight - height) / 2, width, height, Hwnd(Window),
-        reinterpret_cast<HMENU>(intptr_t(kEditId)), reinterpret_cast<HINSTANCE>(ControlModule),
-        nullptr);
+        (ClientWidth - width) / 2, (ClientHeight - height) / 2, width, height, Window,
+        reinterpret_cast<HMENU>(intptr_t(kEditId)), ControlModule, nullptr);
     if (edit && ControlFont) SendMessageA(edit, WM_SETFONT, WPARAM(ControlFont), FALSE);
     // The field is narrow for angles of three digits: keep its inner margins to a pixel.
     if (edit) SendMessageA(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
-    EditWindow = reinterpret_cast<WindowHandle>(edit);
+    EditWindow = edit;
 }
 
 void Rotor::SetAngles(float angle1, float angle2) {
@@ -169,12 +145,11 @@ void Rotor::UpdateValueText() {
     if (!EditWindow) return;
     char text[64];
     std::snprintf(text, sizeof(text), "%0.2f", Angle1);
-    SetWindowTextA(Hwnd(EditWindow), text);
+    SetWindowTextA(EditWindow, text);
 }
 
 Rotor* SetupRotor(WindowHandle page, int id, uint8_t mode, const char* name, const char* tooltip) {
-    auto* r = static_cast<Rotor*>(
-        GetControlObject(reinterpret_cast<WindowHandle>(GetDlgItem(Hwnd(page), id)), kRotorClass));
+    auto* r = static_cast<Rotor*>(GetControlObject(GetDlgItem(page, id), kRotorClass));
     if (!r) return nullptr;
     r->Mode = mode;
     std::snprintf(r->ValueName, sizeof(r->ValueName), "%s", name ? name : "");

@@ -84,8 +84,7 @@ void AcceptForSpinEdit(HWND dialog, SpinEdit& s) {
     s.SetRange(r.min, r.max);
     s.SetValue(s.Value);  // the up-down takes the position in its new range
     s.Redraw();
-    PostMessageA(GetParent(reinterpret_cast<HWND>(s.Window)), WM_COMMAND,
-                 MAKEWPARAM(s.ControlId, 0), 0);
+    PostMessageA(GetParent(s.Window), WM_COMMAND, MAKEWPARAM(s.ControlId, 0), 0);
 }
 
 void InitForRotor(HWND dialog, Rotor& r) {
@@ -118,68 +117,65 @@ void AcceptForRotor(HWND dialog, Rotor& r) {
         r.SetAngles(n, 0);
     }
     r.Redraw();
-    PostMessageA(GetParent(reinterpret_cast<HWND>(r.Window)), WM_COMMAND,
-                 MAKEWPARAM(r.ControlId, 0), 0);
+    PostMessageA(GetParent(r.Window), WM_COMMAND, MAKEWPARAM(r.ControlId, 0), 0);
+}
+
+void CheckRotorField(HWND dialog, int id) {
+    if (id == kNew2 && std::atof(FieldText(dialog, kNew2).c_str()) == 0)
+        SetDlgItemTextA(dialog, kNew2, Fixed2(0).c_str());
+}
+
+// What both dialogs do with commands: a field check when a field loses the focus, OK
+// applies and ends with 1, Cancel ends with 2.
+template <class Check, class Accept>
+INT_PTR Command(HWND dialog, WPARAM wParam, Check check, Accept accept) {
+    const int id = LOWORD(wParam), code = HIWORD(wParam);
+    if (code == EN_KILLFOCUS) {
+        check(id);
+    } else if (code == BN_CLICKED && id == IDOK) {
+        accept();
+        EndDialog(dialog, 1);
+    } else if (code == BN_CLICKED && id == IDCANCEL) {
+        EndDialog(dialog, 2);
+    }
+    return TRUE;
 }
 
 INT_PTR CALLBACK SpinEditValueProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            g_spin = reinterpret_cast<SpinEdit*>(lParam);
-            InitForSpinEdit(dialog, *g_spin);
-            return TRUE;
-        case WM_COMMAND:
-            if (!g_spin) return FALSE;
-            if (HIWORD(wParam) == EN_KILLFOCUS) {
-                CheckSpinEditField(dialog, *g_spin, LOWORD(wParam));
-            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDOK) {
-                AcceptForSpinEdit(dialog, *g_spin);
-                EndDialog(dialog, 1);
-            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, 2);
-            }
-            return TRUE;
-        default:
-            return FALSE;
+    if (message == WM_INITDIALOG) {
+        g_spin = reinterpret_cast<SpinEdit*>(lParam);
+        InitForSpinEdit(dialog, *g_spin);
+        return TRUE;
     }
+    if (message != WM_COMMAND || !g_spin) return FALSE;
+    return Command(
+        dialog, wParam, [&](int id) { CheckSpinEditField(dialog, *g_spin, id); },
+        [&] { AcceptForSpinEdit(dialog, *g_spin); });
 }
 
 INT_PTR CALLBACK RotorValueProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            g_rotor = reinterpret_cast<Rotor*>(lParam);
-            InitForRotor(dialog, *g_rotor);
-            return TRUE;
-        case WM_COMMAND:
-            if (!g_rotor) return FALSE;
-            if (HIWORD(wParam) == EN_KILLFOCUS && LOWORD(wParam) == kNew2) {
-                if (std::atof(FieldText(dialog, kNew2).c_str()) == 0)
-                    SetDlgItemTextA(dialog, kNew2, Fixed2(0).c_str());
-            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDOK) {
-                AcceptForRotor(dialog, *g_rotor);
-                EndDialog(dialog, 1);
-            } else if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, 2);
-            }
-            return TRUE;
-        default:
-            return FALSE;
+    if (message == WM_INITDIALOG) {
+        g_rotor = reinterpret_cast<Rotor*>(lParam);
+        InitForRotor(dialog, *g_rotor);
+        return TRUE;
     }
+    if (message != WM_COMMAND || !g_rotor) return FALSE;
+    return Command(
+        dialog, wParam, [&](int id) { CheckRotorField(dialog, id); },
+        [&] { AcceptForRotor(dialog, *g_rotor); });
 }
 
 }  // namespace
 
 void OpenSetValueDialog(SpinEdit& spin) {
-    DialogBoxParamA(reinterpret_cast<HINSTANCE>(ControlModule), MAKEINTRESOURCEA(kSetValueDialogId),
-                    reinterpret_cast<HWND>(spin.Window), SpinEditValueProc,
-                    reinterpret_cast<LPARAM>(&spin));
+    DialogBoxParamA(ControlModule, MAKEINTRESOURCEA(kSetValueDialogId), spin.Window,
+                    SpinEditValueProc, reinterpret_cast<LPARAM>(&spin));
     g_spin = nullptr;
 }
 
 void OpenSetValueDialog(Rotor& rotor) {
-    DialogBoxParamA(reinterpret_cast<HINSTANCE>(ControlModule), MAKEINTRESOURCEA(kSetValueDialogId),
-                    reinterpret_cast<HWND>(rotor.Window), RotorValueProc,
-                    reinterpret_cast<LPARAM>(&rotor));
+    DialogBoxParamA(ControlModule, MAKEINTRESOURCEA(kSetValueDialogId), rotor.Window,
+                    RotorValueProc, reinterpret_cast<LPARAM>(&rotor));
     g_rotor = nullptr;
 }
 

@@ -18,52 +18,34 @@ namespace {
 
 constexpr int kEditId = 1, kUpDownId = 2, kSliderId = 3;
 
-HWND Hwnd(WindowHandle w) {
-    return reinterpret_cast<HWND>(w);
-}
-
 int Scaled(int pixels) {
     return ScaleForDpi(pixels, ScreenDpi());
-}
-
-int SignedX(intptr_t lParam) {
-    return int(short(LOWORD(lParam)));
 }
 
 // ---- The slider ----
 
 float ValueAtPointer(const MacSlider& s, intptr_t lParam) {
-    return SliderValueAt(SignedX(lParam), s.ClientWidth, s.Min, s.Max, Scaled(5));
+    return SliderValueAt(PointerX(lParam), s.ClientWidth, s.Min, s.Max, Scaled(5));
 }
 
-void PaintSlider(MacSlider& s) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Hwnd(s.Window), &ps);
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, s.ClientWidth, s.ClientHeight);
-    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-    RECT all{0, 0, s.ClientWidth, s.ClientHeight};
-    FillRect(memory, &all, static_cast<HBRUSH>(FaceBrush()));
-    HGDIOBJ oldBrush = SelectObject(memory, GetStockObject(GRAY_BRUSH));
-    HGDIOBJ oldPen = SelectObject(memory, GetStockObject(BLACK_PEN));
-    const SliderShape shape =
-        SliderShapeFor(s.Value, s.ClientWidth, s.ClientHeight, s.Min, s.Max, Scaled(5));
-    Rectangle(memory, shape.trackLeft, shape.trackTop, shape.trackRight, shape.trackBottom);
-    POINT thumb[3];
-    for (int i = 0; i < 3; ++i) thumb[i] = POINT{shape.thumb[i][0], shape.thumb[i][1]};
-    Polygon(memory, thumb, 3);
-    BitBlt(dc, 0, 0, s.ClientWidth, s.ClientHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldPen);
-    SelectObject(memory, oldBrush);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    EndPaint(Hwnd(s.Window), &ps);
+void PaintSlider(const MacSlider& s) {
+    PaintOffScreen(s, [&s](HDC dc) {
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(GRAY_BRUSH));
+        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+        const SliderShape shape =
+            SliderShapeFor(s.Value, s.ClientWidth, s.ClientHeight, s.Min, s.Max, Scaled(5));
+        Rectangle(dc, shape.trackLeft, shape.trackTop, shape.trackRight, shape.trackBottom);
+        POINT thumb[3];
+        for (int i = 0; i < 3; ++i) thumb[i] = POINT{shape.thumb[i][0], shape.thumb[i][1]};
+        Polygon(dc, thumb, 3);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+    });
 }
 
 intptr_t HandleSlider(ControlBase& c, unsigned message, uintptr_t wParam, intptr_t lParam) {
     auto& s = static_cast<MacSlider&>(c);
-    HWND window = Hwnd(s.Window);
+    HWND window = s.Window;
     switch (message) {
         case WM_LBUTTONDOWN:
             SetCapture(window);
@@ -99,8 +81,8 @@ intptr_t HandleSlider(ControlBase& c, unsigned message, uintptr_t wParam, intptr
 
 void CreateSpinEditChildren(ControlBase& c) {
     auto& s = static_cast<SpinEdit&>(c);
-    HWND window = Hwnd(s.Window);
-    const HINSTANCE module = reinterpret_cast<HINSTANCE>(ControlModule);
+    HWND window = s.Window;
+    const HINSTANCE module = ControlModule;
     const int W = s.ClientWidth, H = s.ClientHeight, strip = Scaled(20);
     HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | ES_WANTRETURN | ES_AUTOHSCROLL,
@@ -116,34 +98,34 @@ void CreateSpinEditChildren(ControlBase& c) {
     HWND slider = CreateWindowExA(WS_EX_STATICEDGE, kMacSliderClass, "",
                                   WS_CHILD | WS_VISIBLE | WS_BORDER, 0, H - strip, W, strip, window,
                                   reinterpret_cast<HMENU>(intptr_t(kSliderId)), module, nullptr);
-    s.EditWindow = reinterpret_cast<WindowHandle>(edit);
-    s.UpDownWindow = reinterpret_cast<WindowHandle>(upDown);
-    s.SliderWindow = reinterpret_cast<WindowHandle>(slider);
+    s.EditWindow = edit;
+    s.UpDownWindow = upDown;
+    s.SliderWindow = slider;
     s.Slider = static_cast<MacSlider*>(GetControlObject(s.SliderWindow, kMacSliderClass));
     if (s.Slider) s.Slider->ForwardRightClick = true;
 }
 
 void SelectAllText(SpinEdit& s) {
-    SetFocus(Hwnd(s.EditWindow));
-    SendMessageA(Hwnd(s.EditWindow), EM_SETSEL, 0, -1);
+    SetFocus(s.EditWindow);
+    SendMessageA(s.EditWindow, EM_SETSEL, 0, -1);
 }
 
 void TakeTypedValue(SpinEdit& s, intptr_t lParam) {
     char text[32] = {};
-    GetWindowTextA(Hwnd(s.EditWindow), text, sizeof(text));
+    GetWindowTextA(s.EditWindow, text, sizeof(text));
     s.SetValue(TypedValue(text, s.Min, s.Max));
     s.Notify(lParam);
 }
 
 intptr_t HandleSpinEdit(ControlBase& c, unsigned message, uintptr_t wParam, intptr_t lParam) {
     auto& s = static_cast<SpinEdit&>(c);
-    HWND window = Hwnd(s.Window);
+    HWND window = s.Window;
     switch (message) {
         case WM_SETFOCUS:
             SelectAllText(s);
             return 0;
         case WM_ENABLE:
-            EnableWindow(Hwnd(s.EditWindow), BOOL(wParam));
+            EnableWindow(s.EditWindow, BOOL(wParam));
             return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam), code = HIWORD(wParam);
@@ -182,8 +164,6 @@ intptr_t HandleSpinEdit(ControlBase& c, unsigned message, uintptr_t wParam, intp
     }
 }
 
-void NoCreationSteps(ControlBase&) {}
-
 }  // namespace
 
 void MacSlider::SetValue(float v) {
@@ -198,14 +178,14 @@ void SpinEdit::SetRange(float min, float max) {
         Slider->Min = min;
         Slider->Max = max;
     }
-    SendMessageA(Hwnd(UpDownWindow), UDM_SETRANGE, 0,
+    SendMessageA(UpDownWindow, UDM_SETRANGE, 0,
                  MAKELPARAM(UpDownPosition(max), UpDownPosition(min)));
 }
 
 void SpinEdit::SetValue(float v) {
     Value = v;
-    SendMessageA(Hwnd(UpDownWindow), UDM_SETPOS, 0, MAKELPARAM(UpDownPosition(v), 0));
-    SetWindowTextA(Hwnd(EditWindow), FormatValue(v, IsInteger).c_str());
+    SendMessageA(UpDownWindow, UDM_SETPOS, 0, MAKELPARAM(UpDownPosition(v), 0));
+    SetWindowTextA(EditWindow, FormatValue(v, IsInteger).c_str());
     if (Slider) Slider->SetValue(v);
 }
 
@@ -217,8 +197,7 @@ void SpinEdit::SetTooltip(const char* text) {
 
 SpinEdit* SetupSpinEdit(WindowHandle page, int id, float min, float max, const char* tooltip,
                         const char* name) {
-    auto* s = static_cast<SpinEdit*>(GetControlObject(
-        reinterpret_cast<WindowHandle>(GetDlgItem(Hwnd(page), id)), kSpinEditClass));
+    auto* s = static_cast<SpinEdit*>(GetControlObject(GetDlgItem(page, id), kSpinEditClass));
     if (!s) return nullptr;
     std::snprintf(s->ValueName, sizeof(s->ValueName), "%s", name ? name : "");
     s->RecommendedMax = max;
