@@ -51,6 +51,26 @@ DWORD WINAPI CloseAboutBox(LPVOID) {
     }
     return 0;
 }
+
+// The module shows its dialog in runs that ask for it; this user presses OK on it each time,
+// so every run goes on with the settings it had, as the native module's runs do.
+BOOL CALLBACK PressOkOnDialog(HWND window, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char title[32] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) &&
+        std::strcmp(title, "Frostweave") == 0)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return TRUE;
+}
+
+DWORD WINAPI PressOkWhenAsked(LPVOID) {
+    for (;;) {
+        EnumWindows(PressOkOnDialog, 0);
+        Sleep(20);
+    }
+}
 #endif
 
 int AboutWithCloser(hostemu::EmulatedHost& host) {
@@ -217,6 +237,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("loaded %s\n", argv[1]);
+#if defined(_WIN32)
+    CloseHandle(CreateThread(nullptr, 0, PressOkWhenAsked, nullptr, 0, nullptr));
+#endif
 
     for (int depth : {8, 16}) {
         hostemu::EmulatedHost host(module->Entry());

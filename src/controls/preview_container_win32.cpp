@@ -2,6 +2,7 @@
 // and places the pattern with the right.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -141,6 +142,12 @@ void PreviewContainer::RenderPreview() {
     const PreviewLayout layout = LayoutPreview(ClientWidth, ClientHeight, w, h);
     DisplayWidth = layout.displayWidth;
     DisplayHeight = layout.displayHeight;
+    // The fetched preview may be smaller than the filter area seen at this scale: never
+    // read past its rows.
+    if (g_previewSurface && g_previewSurface->BufferWidth > 0) {
+        DisplayWidth = std::min(DisplayWidth, g_previewSurface->BufferWidth / 4 * 4);
+        DisplayHeight = std::min(DisplayHeight, g_previewSurface->BufferHeight);
+    }
     if (!fr.inData) return;  // the old picture stays
     DrawX = layout.drawX;
     DrawY = layout.drawY;
@@ -157,7 +164,9 @@ void PreviewContainer::RenderPreview() {
     PreviewSource source;
     if (ShowRendered) {
         source.pixels = RenderBuffer;
-        source.rowBytes = 4 * w;
+        source.rowBytes = 4 * (g_previewSurface && g_previewSurface->BufferWidth > 0
+                                   ? g_previewSurface->BufferWidth
+                                   : w);
         source.rendered = true;
     } else {
         source.pixels = static_cast<const uint8_t*>(fr.inData);

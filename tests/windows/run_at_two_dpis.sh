@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Runs the controls' Windows test program under Wine at 96 DPI and, in a second drive C whose
-# display is set to 144 DPI, again; each run keeps its screenshots as PNG pictures in
-# SHOTS/96 and SHOTS/144. Usage: controls_test.sh PROGRAM.exe SHOTS
+# Runs a Windows test program under Wine at 96 DPI and, in a second drive C whose display is
+# set to 144 DPI, again. The program gets its arguments and "--shots FOLDER"; each run's
+# screenshots are kept as PNG pictures in SHOTS/96 and SHOTS/144.
+# Usage: run_at_two_dpis.sh PROGRAM.exe SHOTS [ARGUMENTS...]
 set -euo pipefail
 program=$1
 shots=$2
+shift 2
 here=$(cd "$(dirname "$0")/../.." && pwd)
 status=0
 
 run_at() {
     local dpi=$1 prefix
+    shift
     prefix=$(mktemp -d)
     export WINEPREFIX=$prefix
     "$here/scripts/wine-run.sh" wineboot --init >/dev/null 2>&1 || true
@@ -21,7 +24,7 @@ run_at() {
     rm -rf "${shots:?}/$dpi"
     mkdir -p "$shots/$dpi"
     echo "== $dpi DPI"
-    "$here/scripts/wine-run.sh" "Z:$program" --shots "Z:$shots/$dpi" || status=1
+    "$here/scripts/wine-run.sh" "Z:$program" "$@" --shots "Z:$shots/$dpi" || status=1
     wineserver -k 2>/dev/null || /usr/lib/wine/wineserver -k 2>/dev/null || true
     rm -rf "$prefix"
     for bmp in "$shots/$dpi"/*.bmp; do
@@ -30,6 +33,6 @@ run_at() {
     done
 }
 
-run_at 96
-run_at 144
+run_at 96 "$@"
+run_at 144 "$@"
 exit $status
