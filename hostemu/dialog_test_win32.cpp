@@ -14,6 +14,7 @@
 
 #include "hostemu/emulated_host.h"
 #include "params/effect_parameters.h"
+#include "params/preset_file.h"
 
 namespace {
 
@@ -130,6 +131,67 @@ void Click(HWND window, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
+// The dialog's preview statistics: renders, and renders that grew the pattern again.
+struct Statistics {
+    int renders, generations;
+};
+Statistics Ask(HWND dialog) {
+    const LRESULT r = SendMessageA(dialog, 0x8000 + 0x4657, 0, 0);
+    return {LOWORD(r), HIWORD(r)};
+}
+
+bool Enabled(HWND window, int id) {
+    return IsWindowEnabled(GetDlgItem(window, id)) != 0;
+}
+
+std::string ComboText(HWND window, int id) {
+    char text[64] = {};
+    GetDlgItemTextA(window, id, text, sizeof(text));
+    return text;
+}
+
+// A modal dialog of this process with that caption, once it shows.
+HWND FindModal(const char* caption) {
+    for (int i = 0; i < 200; ++i) {
+        HWND window = FindWindowA(nullptr, caption);
+        if (window && IsWindowVisible(window)) return window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// Answers the next file chooser with `path` (as typed into its name field) and OK.
+DWORD WINAPI AnswerChooser(LPVOID param) {
+    const auto* job = static_cast<const std::pair<const char*, std::string>*>(param);
+    HWND chooser = FindModal(job->first);
+    if (!chooser) return 0;
+    Sleep(200);
+    for (int id : {1148, 1152}) SetDlgItemTextA(chooser, id, job->second.c_str());
+    PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return 1;
+}
+
+void UseChooser(HWND dialog, int button, const char* caption, const std::string& path) {
+    std::pair<const char*, std::string> job{caption, path};
+    HANDLE answer = CreateThread(nullptr, 0, AnswerChooser, &job, 0, nullptr);
+    Click(dialog, button);
+    WaitForSingleObject(answer, 15000);
+    CloseHandle(answer);
+}
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId()) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int WindowsOfThisProcess() {
+    int count = 0;
+    EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 struct UserScript {
     std::function<void(HWND)> act;
     bool sawDialog = false;
@@ -163,6 +225,182 @@ fw::EffectParameters& Record(hostemu::EmulatedHost& host) {
 
 }  // namespace
 
+void TestPreviewFollowsChanges(const hostemu::Module& module, const hostemu::Image& picture) {
+    hostemu::EmulatedHost host(module.Entry());
+    host.SetImage(picture);
+    bool saw = false;
+    const int16_t r = RunWithUser(
+        host,
+        [&host](HWND dialog) {
+            HWND geometry = CurrentPage(dialog);
+            const fw::EffectParameters& p = Record(host);
+            Statistics s0 = Ask(dialog);
+            CHECK(s0.renders >= 1 && s0.generations >= 1);
+            TypeIntoSpinEdit(geometry, 1032, "18");  // Density: a new pattern
+            Statistics s1 = Ask(dialog);
+            CHECK(s1.renders == s0.renders + 1 && s1.generations == s0.generations + 1);
+            const int32_t triangles = p.CachedTriangleCount;
+            const void* cache = p.CachedTriangles;
+            SelectTab(dialog, 1);
+            HWND material = CurrentPage(dialog);
+            // A page made afresh asks for a new pattern once; the first change pays for it.
+            TypeIntoSpinEdit(material, 1135, "90");
+            const Statistics s2 = Ask(dialog);
+            TypeIntoSpinEdit(material, 1136, "80");  // Shininess: the same triangles
+            Statistics s3 = Ask(dialog);
+            CHECK(s3.renders == s2.renders + 1 && s3.generations == s2.generations);
+            CHECK(p.CachedTriangleCount == triangles && p.CachedTriangles == cache);
+            SendDlgItemMessageA(dialog, 1032, BM_SETCHECK, BST_CHECKED, 0);
+            Click(dialog, 1032);  // Alpha cut: drawn again, not grown again
+            const Statistics alpha = Ask(dialog);
+            CHECK(alpha.renders == s3.renders + 1 && alpha.generations == s3.generations);
+            // Glass off disables its three controls at once.
+            SendDlgItemMessageA(material, 1056, BM_SETCHECK, BST_UNCHECKED, 0);
+            Click(material, 1056);
+            CHECK(!Enabled(material, 2240) && !Enabled(material, 2241) && !Enabled(material, 2242));
+            CHECK(p.UseGlass == 0);
+            const Statistics s4 = Ask(dialog);
+            // Without automatic update nothing renders until Update.
+            SendDlgItemMessageA(dialog, 1024, BM_SETCHECK, BST_UNCHECKED, 0);
+            Click(dialog, 1024);
+            SelectTab(dialog, 0);
+            TypeIntoSpinEdit(geometry, 1032, "30");
+            Statistics s5 = Ask(dialog);
+            CHECK(s5.renders == s4.renders);
+            Click(dialog, 1010);
+            Statistics s6 = Ask(dialog);
+            CHECK(s6.renders == s5.renders + 1 && s6.generations == s5.generations + 1);
+            // "Single 1": no mask kind, no growth direction, the rotor in use.
+            Choose(dialog, 1036, 6);
+            CHECK(!Enabled(geometry, 1028) && !Enabled(geometry, 1030) && Enabled(geometry, 9025));
+            Choose(dialog, 1036, 5);
+            CHECK(Enabled(geometry, 1028) && !Enabled(geometry, 9025));
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
+    CHECK(saw && r == 0);
+}
+
+void TestZoomAndPan(const hostemu::Module& module) {
+    // A picture smaller than the preview: no zooming in, no zooming out.
+    hostemu::EmulatedHost small(module.Entry());
+    small.SetImage(hostemu::Image(200, 150, 3, 8));
+    bool shown = false;
+    RunWithUser(
+        small,
+        [](HWND dialog) {
+            Click(dialog, 1004);
+            CHECK(!Enabled(dialog, 1004));
+            Click(dialog, 1003);
+            CHECK(!Enabled(dialog, 1003));
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        shown);
+    CHECK(shown);
+
+    hostemu::EmulatedHost host(module.Entry());
+    host.SetImage(hostemu::Image(1400, 1000, 3, 8));
+    bool saw = false;
+    const int16_t r = RunWithUser(
+        host,
+        [&host](HWND dialog) {
+            Click(dialog, 1003);  // in: half the area, now larger than the preview
+            CHECK(Enabled(dialog, 1003) && Enabled(dialog, 1004));
+            const fw::sdk::Rect before = host.Record().inRect;
+            HWND preview = GetDlgItem(dialog, 1002);
+            SendMessageA(preview, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 100));
+            SendMessageA(preview, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(185, 90));
+            SendMessageA(preview, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(170, 80));
+            SendMessageA(preview, WM_LBUTTONUP, 0, MAKELPARAM(170, 80));
+            const fw::sdk::Rect after = host.Record().inRect;
+            CHECK(after.left == before.left + 30 && after.top == before.top + 20);
+            Shot(dialog, "dialog_zoomed");
+            Click(dialog, 1004);  // back out to the whole area: zoom 1, still allowed
+            CHECK(Enabled(dialog, 1004));
+            Click(dialog, 1004);  // beyond the whole area: refused
+            CHECK(!Enabled(dialog, 1004));
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
+    CHECK(saw && r == 0);
+}
+
+void TestHostWithoutPreview(const hostemu::Module& module, const hostemu::Image& picture) {
+    hostemu::HostOptions options;
+    options.advanceState = false;
+    hostemu::EmulatedHost host(module.Entry(), options);
+    host.SetImage(picture);
+    bool saw = false;
+    const int16_t r = RunWithUser(
+        host,
+        [](HWND dialog) {
+            const Statistics s0 = Ask(dialog);
+            TypeIntoSpinEdit(CurrentPage(dialog), 1045, "60");  // Scale
+            Click(dialog, 1003);
+            Click(dialog, 1010);
+            CHECK(Ask(dialog).renders == 0 && s0.renders == 0);
+            CHECK(Enabled(dialog, 1003));  // zoom does nothing without a preview
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
+    CHECK(saw && r == 0);
+    CHECK(Record(host).Scale == 60);
+    CHECK(host.GetImage().samples != picture.samples);
+}
+
+void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image& picture,
+                            const std::string& folder) {
+    // A preset with the mask kind "Top" and glass on, written by the library itself.
+    fw::EffectParameters preset{};
+    fw::SetDefaults(preset);
+    preset.MaskKind = 2;
+    preset.UseGlass = 1;
+    preset.Shininess = 77;
+    preset.Width = 44;
+    const std::string presetPath = folder + "\\top.fwv";
+    CHECK(fw::SavePresetFile(presetPath, preset));
+    hostemu::EmulatedHost host(module.Entry());
+    host.SetImage(picture);
+    CHECK(host.Call(1) == 0);
+    Record(host).UseGlass = 0;
+    bool saw = false;
+    const int16_t r = RunWithUser(
+        host,
+        [&](HWND dialog) {
+            UseChooser(dialog, 1016, "Open filter params", presetPath);
+            HWND geometry = CurrentPage(dialog);
+            CHECK(ComboText(geometry, 1028) == "Top");
+            CHECK(Record(host).Width == 44);
+            SelectTab(dialog, 1);  // set up now, from the loaded values
+            HWND material = CurrentPage(dialog);
+            CHECK(IsDlgButtonChecked(material, 1056) == BST_CHECKED && Enabled(material, 2240));
+            char text[32] = {};
+            GetWindowTextA(GetDlgItem(GetDlgItem(material, 1136), 1), text, sizeof(text));
+            CHECK(std::string(text) == "77.00");
+            for (const char* name : {"a", "name", "x.fwv"})
+                UseChooser(dialog, 1018, "Save filter params", folder + "\\" + name);
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
+    CHECK(saw && r == 0);
+    for (const char* name : {"a", "name.fwv", "x.fwv"}) {
+        const bool there =
+            GetFileAttributesA((folder + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!there) std::printf("no preset file %s\n", name);
+        CHECK(there);
+    }
+    CHECK(GetFileAttributesA((folder + "\\x.fwv.fwv").c_str()) == INVALID_FILE_ATTRIBUTES);
+
+    char value[256] = {};
+    LONG size = sizeof(value);
+    CHECK(RegQueryValueA(HKEY_CLASSES_ROOT, ".fwv", value, &size) == ERROR_SUCCESS &&
+          std::string(value) == "RimeholtFrostweavePSD_Saves");
+    size = sizeof(value);
+    CHECK(RegQueryValueA(HKEY_CLASSES_ROOT, "RimeholtFrostweavePSD_Saves\\DefaultIcon", value,
+                         &size) == ERROR_SUCCESS &&
+          std::string(value).find("GLTFrostweave.8bf,0") != std::string::npos);
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: dialog_test MODULE [--shots DIR]\n");
@@ -188,13 +426,13 @@ int main(int argc, char** argv) {
         [](HWND dialog) {
             Shot(dialog, "dialog_geometry");
             HWND geometry = CurrentPage(dialog);
-            TypeIntoSpinEdit(geometry, 1032, "14");  // Density
+            TypeIntoSpinEdit(geometry, 1032, "14");   // Density
             TypeIntoSpinEdit(geometry, 1034, "4.6");  // Max iterations, an integer
             SelectTab(dialog, 1);
             HWND material = CurrentPage(dialog);
             TypeIntoSpinEdit(material, 1136, "42.5");  // Shininess
             Shot(dialog, "dialog_material");
-            Choose(dialog, 1027, 3);  // Flat
+            Choose(dialog, 1027, 3);                                         // Flat
             SendDlgItemMessageA(dialog, 1032, BM_SETCHECK, BST_CHECKED, 0);  // Alpha cut
             Click(dialog, 1032);
             SelectTab(dialog, 0);
@@ -253,6 +491,33 @@ int main(int argc, char** argv) {
     CHECK(c.Texture == nullptr && c.CachedTriangles == nullptr && c.CachedPoints == nullptr);
     CHECK(c.NeedsRegeneration == 1);
     CHECK(cancelled.GetImage().samples == picture.samples);
+
+    TestPreviewFollowsChanges(*module, picture);
+    TestZoomAndPan(*module);
+    TestHostWithoutPreview(*module, picture);
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "frostweave-dialog-test";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    TestPresetsAndRegistry(*module, picture, folder);
+
+    // Open and OK, open and Cancel, a repeat without the dialog: no window left behind.
+    // (Wine answers GetGuiResources with 0, so GDI objects cannot be counted here.)
+    const int windowsBefore = WindowsOfThisProcess();
+    for (int round = 0; round < 2; ++round) {
+        hostemu::EmulatedHost host(module->Entry());
+        host.SetImage(picture);
+        bool shown = false;
+        RunWithUser(
+            host, [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); }, shown);
+        RunWithUser(
+            host, [](HWND d) { PostMessageA(d, WM_COMMAND, IDCANCEL, 0); }, shown);
+        host.Options().playInfo = fw::sdk::kPlaySilent;
+        CHECK(host.RunFilter(true) == 0);
+    }
+    const int windowsAfter = WindowsOfThisProcess();
+    std::printf("windows of this process %d -> %d\n", windowsBefore, windowsAfter);
+    CHECK(windowsAfter <= windowsBefore);
 
     std::printf("%s: %d failed checks\n", g_failures ? "FAILED" : "passed", g_failures);
     return g_failures ? 1 : 0;

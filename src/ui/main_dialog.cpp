@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "params/preset_file.h"
+
 namespace fw::ui {
 
 std::string ModuleFolder(const std::string& modulePath) {
@@ -15,6 +17,12 @@ std::string PresetFolder(const std::string& moduleFolder) {
 
 std::string DocumentationFile(const std::string& moduleFolder) {
     return moduleFolder + "frostweavedoc.html";
+}
+
+std::string PresetPathFor(const std::string& chosenPath) {
+    const size_t slash = chosenPath.find_last_of("\\/:");
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return chosenPath.substr(0, start) + PresetFileName(chosenPath.substr(start));
 }
 
 ZoomStep ZoomIn(double zoom, double fitScale) {

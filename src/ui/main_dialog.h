@@ -18,11 +18,20 @@ constexpr char kModuleFileName[] = "GLTFrostweave.8bf";
 constexpr char kWebAddress[] = "https://www.glacetrove.example/";
 constexpr char kPresetFileType[] = "RimeholtFrostweavePSD_Saves";
 
+// A query the dialog answers with its preview statistics: renders in the low word, the
+// renders that grew the pattern again in the high word. For tests that drive the dialog.
+constexpr unsigned kPreviewStatisticsQuery = 0x8000 + 0x4657;  // WM_APP + 'FW'
+
 // The folder of the module: its full path without the last 17 characters, the length of
 // the name the module is expected to bear (a module of another name gives a wrong folder).
 std::string ModuleFolder(const std::string& modulePath);
 std::string PresetFolder(const std::string& moduleFolder);
 std::string DocumentationFile(const std::string& moduleFolder);
+
+// The file a chooser's answer names: the naming rule of preset files applies to the chosen
+// name, not to the folder the chooser puts in front of it ("a" stays "a", "name" becomes
+// "name.fwv").
+std::string PresetPathFor(const std::string& chosenPath);
 
 // Zoom steps of the preview: `zoom` is the dialog's zoom (1 = the whole filter area fits),
 // `fitScale` the document pixels per preview pixel at zoom 1. Each says the new zoom and

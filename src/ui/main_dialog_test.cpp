@@ -18,6 +18,14 @@ TEST(MainDialog, FoldersComeFromTheModulePathByItsExpectedNameLength) {
     EXPECT_EQ(ModuleFolder("C:\\Plug-ins\\MyFrostweave64.8bf"), "C:\\Plug-ins\\M");
 }
 
+TEST(MainDialog, ThePresetNamingRuleLooksAtTheChosenNameOnly) {
+    EXPECT_EQ(PresetPathFor("C:\\Saves\\a"), "C:\\Saves\\a");
+    EXPECT_EQ(PresetPathFor("C:\\Saves\\name"), "C:\\Saves\\name.fwv");
+    EXPECT_EQ(PresetPathFor("C:\\Saves\\x.fwv"), "C:\\Saves\\x.fwv");
+    EXPECT_EQ(PresetPathFor("Z:/tmp/long.name.txt"), "Z:/tmp/long.name.txt");
+    EXPECT_EQ(PresetPathFor("frost"), "frost.fwv");
+}
+
 TEST(MainDialog, ZoomRunsFromTheWholeAreaToOnePixelPerPixel) {
     // At zoom 1 zooming out stays at 1 and the button gives up.
     EXPECT_EQ(ZoomOut(1).zoom, 1);

@@ -73,8 +73,14 @@ void RegisterPresetFileType() {
     RegCloseKey(key);
 }
 
+// Preview renders of this dialog, and how many of them grew the pattern again.
+int g_renders = 0, g_generations = 0;
+
 void RenderDialogPreview() {
-    if (HasPreview()) DoFilter(g_globals, false);
+    if (!HasPreview()) return;
+    ++g_renders;
+    if (P().NeedsRegeneration) ++g_generations;
+    DoFilter(g_globals, false);
 }
 
 void UpdatePreview(UINT flags) {
@@ -162,7 +168,7 @@ bool ChoosePresetFile(bool save, std::string& path) {
     ofn.lpstrTitle = save ? "Save filter params" : "Open filter params";
     ofn.Flags = save ? OFN_EXPLORER | OFN_CREATEPROMPT : OFN_EXPLORER | OFN_FILEMUSTEXIST;
     if (!(save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn))) return false;
-    path = PresetFileName(file);
+    path = PresetPathFor(file);
     return true;
 }
 
@@ -201,6 +207,7 @@ INT_PTR CALLBACK AboutBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
 
 void InitDialog(HWND dialog, PluginGlobals* g) {
     g_globals = g;
+    g_renders = g_generations = 0;
     g_module = ThisModule();
     RegisterPresetFileType();
     DialogPreviewActive = true;
@@ -384,6 +391,9 @@ extern "C" __declspec(dllexport) INT_PTR CALLBACK
         case WM_DESTROY:
             Destroy();
             return 0;
+        case kPreviewStatisticsQuery:
+            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, MAKELONG(g_renders, g_generations));
+            return 1;
         default:
             return 0;
     }
