@@ -98,9 +98,10 @@ TEST_P(ModuleResources, MachineExportAndRuntimeMatchTheTarget) {
     EXPECT_NE(std::find(image_.exports.begin(), image_.exports.end(), "PluginMain"),
               image_.exports.end());
     // The module's dialog procedure too, undecorated in the 32-bit module as well.
-    if (GetParam().module)
+    if (GetParam().module) {
         EXPECT_NE(std::find(image_.exports.begin(), image_.exports.end(), "DissolveProc"),
                   image_.exports.end());
+    }
     for (const std::string& name : image_.exports) {
         if (name.find("PluginMain") != std::string::npos) {
             EXPECT_EQ(name, "PluginMain");
