@@ -348,6 +348,66 @@ void TestHostWithoutPreview(const hostemu::Module& module, const hostemu::Image&
     CHECK(host.GetImage().samples != picture.samples);
 }
 
+// Help and F1 open the manual beside the module: a test association for .html records what
+// it was asked to open.
+void TestHelp(const std::string& moduleFolder, const std::string& folder) {
+    const std::string copy = folder + "\\module";
+    CreateDirectoryA(copy.c_str(), nullptr);
+    for (const char* name : {"GLTFrostweave.8bf", "Prismcore.dll"})
+        CopyFileA((moduleFolder + name).c_str(), (copy + "\\" + name).c_str(), FALSE);
+    const std::string manual = copy + "\\frostweavedoc.html";
+    if (FILE* f = std::fopen(manual.c_str(), "wb")) std::fclose(f);
+    const std::string record = folder + "\\help-opened.txt";
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string command =
+        std::string("\"") + self + "\" --record-help \"" + record + "\" \"%1\"";
+    HKEY key = nullptr;
+    RegCreateKeyA(HKEY_CLASSES_ROOT, ".html", &key);
+    RegSetValueA(key, nullptr, REG_SZ, "FrostweaveTestHelp", 18);
+    RegCloseKey(key);
+    RegCreateKeyA(HKEY_CLASSES_ROOT, "FrostweaveTestHelp\\shell\\open\\command", &key);
+    RegSetValueA(key, nullptr, REG_SZ, command.c_str(), DWORD(command.size()));
+    RegCloseKey(key);
+
+    std::string error;
+    auto module = hostemu::Module::Load(copy + "\\GLTFrostweave.8bf", error);
+    CHECK(module != nullptr);
+    if (!module) return;
+    auto opened = [&record]() {
+        for (int i = 0; i < 100; ++i) {
+            if (FILE* f = std::fopen(record.c_str(), "rb")) {
+                char text[1024] = {};
+                std::fread(text, 1, sizeof(text) - 1, f);
+                std::fclose(f);
+                if (text[0]) return std::string(text);
+            }
+            Sleep(50);
+        }
+        return std::string();
+    };
+    hostemu::EmulatedHost host(module->Entry());
+    host.SetImage(hostemu::Image(64, 48, 3, 8));
+    std::string byButton, byKey;
+    bool saw = false;
+    RunWithUser(
+        host,
+        [&](HWND dialog) {
+            DeleteFileA(record.c_str());
+            Click(dialog, 1019);
+            byButton = opened();
+            DeleteFileA(record.c_str());
+            SendMessageA(dialog, WM_KEYDOWN, VK_F1, 0);
+            byKey = opened();
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
+    CHECK(saw);
+    std::printf("Help opened '%s', F1 opened '%s'\n", byButton.c_str(), byKey.c_str());
+    CHECK(byButton.find("frostweavedoc.html") != std::string::npos);
+    CHECK(byKey.find("frostweavedoc.html") != std::string::npos);
+}
+
 void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image& picture,
                             const std::string& folder) {
     // A preset with the mask kind "Top" and glass on, written by the library itself.
@@ -359,6 +419,11 @@ void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image&
     preset.Width = 44;
     const std::string presetPath = folder + "\\top.fwv";
     CHECK(fw::SavePresetFile(presetPath, preset));
+    const std::string badPath = folder + "\\bad.fwv";
+    if (FILE* bad = std::fopen(badPath.c_str(), "wb")) {
+        std::fputs("Max Frostweave0\nWidth=3\n", bad);
+        std::fclose(bad);
+    }
     hostemu::EmulatedHost host(module.Entry());
     host.SetImage(picture);
     CHECK(host.Call(1) == 0);
@@ -377,6 +442,9 @@ void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image&
             char text[32] = {};
             GetWindowTextA(GetDlgItem(GetDlgItem(material, 1136), 1), text, sizeof(text));
             CHECK(std::string(text) == "77.00");
+            // A file that is not a preset changes nothing.
+            UseChooser(dialog, 1016, "Open filter params", badPath);
+            CHECK(Record(host).Width == 44);
             for (const char* name : {"a", "name", "x.fwv"})
                 UseChooser(dialog, 1018, "Save filter params", folder + "\\" + name);
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -402,6 +470,14 @@ void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image&
 }
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--record-help") == 0) {
+        // Playing the browser for the help test: note what was to be opened.
+        if (FILE* f = std::fopen(argv[2], "wb")) {
+            std::fputs(argv[3], f);
+            std::fclose(f);
+        }
+        return 0;
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: dialog_test MODULE [--shots DIR]\n");
         return 2;
@@ -435,6 +511,9 @@ int main(int argc, char** argv) {
             Choose(dialog, 1027, 3);                                         // Flat
             SendDlgItemMessageA(dialog, 1032, BM_SETCHECK, BST_CHECKED, 0);  // Alpha cut
             Click(dialog, 1032);
+            Choose(dialog, 1036, 4);                                           // Floral 2
+            SendDlgItemMessageA(dialog, 1024, BM_SETCHECK, BST_UNCHECKED, 0);  // Auto update
+            Click(dialog, 1024);
             SelectTab(dialog, 0);
             Shot(dialog, "dialog_changed");
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -448,6 +527,8 @@ int main(int argc, char** argv) {
     CHECK(p.Shininess == 42.5f);
     CHECK(p.RenderMode == 4);
     CHECK(p.AlphaCut == 1);
+    CHECK(fw::EffectIndexOf(p) == 4);
+    CHECK(p.AutoUpdate == 0);
     CHECK(p.ShowDialog == 0);
     CHECK(p.Texture == nullptr);
     const hostemu::Image afterOk = host.GetImage();
@@ -500,6 +581,9 @@ int main(int argc, char** argv) {
     std::string folder = std::string(temp) + "frostweave-dialog-test";
     CreateDirectoryA(folder.c_str(), nullptr);
     TestPresetsAndRegistry(*module, picture, folder);
+    std::string moduleFolder = argv[1];
+    moduleFolder = moduleFolder.substr(0, moduleFolder.find_last_of("\\/") + 1);
+    TestHelp(moduleFolder, folder);
 
     // Open and OK, open and Cancel, a repeat without the dialog: no window left behind.
     // (Wine answers GetGuiResources with 0, so GDI objects cannot be counted here.)
