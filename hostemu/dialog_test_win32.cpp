@@ -239,13 +239,13 @@ void TestPreviewFollowsChanges(const hostemu::Module& module, const hostemu::Ima
             TypeIntoSpinEdit(geometry, 1032, "18");  // Density: a new pattern
             Statistics s1 = Ask(dialog);
             CHECK(s1.renders == s0.renders + 1 && s1.generations == s0.generations + 1);
-            const int32_t triangles = p.CachedTriangleCount;
-            const void* cache = p.CachedTriangles;
             SelectTab(dialog, 1);
             HWND material = CurrentPage(dialog);
             // A page made afresh asks for a new pattern once; the first change pays for it.
             TypeIntoSpinEdit(material, 1135, "90");
             const Statistics s2 = Ask(dialog);
+            const int32_t triangles = p.CachedTriangleCount;
+            const void* cache = p.CachedTriangles;
             TypeIntoSpinEdit(material, 1136, "80");  // Shininess: the same triangles
             Statistics s3 = Ask(dialog);
             CHECK(s3.renders == s2.renders + 1 && s3.generations == s2.generations);
