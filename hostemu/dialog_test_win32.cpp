@@ -442,6 +442,12 @@ void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image&
             char text[32] = {};
             GetWindowTextA(GetDlgItem(GetDlgItem(material, 1136), 1), text, sizeof(text));
             CHECK(std::string(text) == "77.00");
+            // Reset brings the defaults back onto both pages, and Load the preset again.
+            Click(dialog, 1017);
+            CHECK(Record(host).Width == 30 && Record(host).MaskKind == 5);
+            CHECK(ComboText(geometry, 1028) == "U-like");
+            UseChooser(dialog, 1016, "Open filter params", presetPath);
+            CHECK(Record(host).Width == 44);
             // A file that is not a preset changes nothing.
             UseChooser(dialog, 1016, "Open filter params", badPath);
             CHECK(Record(host).Width == 44);
