@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <cstdio>
 #include <cstring>
@@ -475,6 +476,166 @@ void TestPresetsAndRegistry(const hostemu::Module& module, const hostemu::Image&
           std::string(value).find("GLTFrostweave.8bf,0") != std::string::npos);
 }
 
+// ---- The preset chooser ----
+
+HWND ChooserPanel(HWND chooser) {
+    return FindWindowExA(chooser, nullptr, "#32770", nullptr);
+}
+
+HWND ChooserList(HWND chooser) {
+    HWND view = FindWindowExA(chooser, nullptr, "SHELLDLL_DefView", nullptr);
+    return view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+}
+
+// Selects the list item whose text is `name`, as a click would.
+bool SelectItem(HWND list, const char* name) {
+    const int count = int(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[260] = {};
+        LVITEMA item{};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = sizeof(text);
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+        if (std::strncmp(text, name, std::strlen(name)) != 0) continue;
+        LVITEMA state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = 0;
+        SendMessageA(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&state));
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+        Sleep(300);
+        return true;
+    }
+    return false;
+}
+
+// The preview box as it stands on the screen: how many pixels are the empty box's grey, and
+// how many are neither that grey nor black (the frost over the sample picture).
+struct BoxLook {
+    int grey = 0, coloured = 0, total = 0;
+};
+BoxLook LookAtBox(HWND panel) {
+    RECT r{};
+    GetWindowRect(GetDlgItem(panel, 666), &r);
+    BoxLook look;
+    HDC screen = GetDC(nullptr);
+    for (int y = r.top + 3; y < r.bottom - 3; y += 3)
+        for (int x = r.left + 3; x < r.right - 3; x += 3) {
+            const COLORREF c = GetPixel(screen, x, y);
+            ++look.total;
+            if (c == RGB(128, 128, 128))
+                ++look.grey;
+            else if (c != RGB(0, 0, 0))
+                ++look.coloured;
+        }
+    ReleaseDC(nullptr, screen);
+    return look;
+}
+
+bool ShowsPreset(const BoxLook& l) {
+    return l.coloured > l.total * 3 / 4;
+}
+bool ShowsEmptyBox(const BoxLook& l) {
+    return l.grey > l.total * 3 / 4;
+}
+
+void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& picture,
+                       const std::string& presets, const std::string& folder) {
+    // A folder of two shipped presets, a text file, a file with a wrong header, a folder.
+    const std::string browse = folder + "\\browse";
+    CreateDirectoryA(browse.c_str(), nullptr);
+    CreateDirectoryA((browse + "\\sub").c_str(), nullptr);
+    for (const char* name : {"frost-wreath.fwv", "frozen-lace.fwv"})
+        CopyFileA((presets + "\\" + name).c_str(), (browse + "\\" + name).c_str(), FALSE);
+    if (FILE* f = std::fopen((browse + "\\notes.txt").c_str(), "wb")) {
+        std::fputs("not a preset\n", f);
+        std::fclose(f);
+    }
+    if (FILE* f = std::fopen((browse + "\\broken.fwv").c_str(), "wb")) {
+        std::fputs("Max Frostweave2\nWidth=3\n", f);
+        std::fclose(f);
+    }
+
+    hostemu::EmulatedHost host(module.Entry());
+    host.SetImage(picture);
+    CHECK(host.Call(1) == 0);
+    bool saw = false;
+    fw::EffectParameters before{};
+    const int16_t r = RunWithUser(
+        host,
+        [&](HWND dialog) {
+            before = Record(host);
+            struct Job {
+                std::string browse;
+                hostemu::EmulatedHost* host;
+                HWND dialog;
+            } job{browse, &host, dialog};
+            // First visit: browse, look, cancel.
+            HANDLE user = CreateThread(
+                nullptr, 0,
+                [](LPVOID param) -> DWORD {
+                    const Job& j = *static_cast<const Job*>(param);
+                    HWND chooser = FindModal("Open filter params");
+                    if (!chooser) return 0;
+                    Sleep(300);
+                    SetDlgItemTextA(chooser, 1148, j.browse.c_str());  // go into the folder
+                    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    Sleep(500);
+                    HWND panel = ChooserPanel(chooser);
+                    HWND list = ChooserList(chooser);
+                    CHECK(panel != nullptr && list != nullptr);
+                    if (!panel || !list) return 0;
+                    CHECK(SelectItem(list, "frost-wreath"));
+                    CHECK(ShowsPreset(LookAtBox(panel)));
+                    Shot(chooser, "chooser_preset");
+                    CHECK(!SelectItem(list, "notes"));  // the chooser lists presets only
+                    CHECK(SelectItem(list, "broken"));
+                    CHECK(ShowsEmptyBox(LookAtBox(panel)));
+                    Shot(chooser, "chooser_empty");
+                    CHECK(SelectItem(list, "sub"));
+                    CHECK(ShowsEmptyBox(LookAtBox(panel)));
+                    CHECK(SelectItem(list, "frozen-lace"));
+                    CHECK(ShowsPreset(LookAtBox(panel)));
+                    // The switch: off empties the box at once, on previews the selection.
+                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_UNCHECKED, 0);
+                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+                    Sleep(200);
+                    CHECK(ShowsEmptyBox(LookAtBox(panel)));
+                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_CHECKED, 0);
+                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+                    Sleep(300);
+                    CHECK(ShowsPreset(LookAtBox(panel)));
+                    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                    return 1;
+                },
+                &job, 0, nullptr);
+            Click(dialog, 1016);
+            WaitForSingleObject(user, 30000);
+            CloseHandle(user);
+            // Cancel: every setting as it was; the pattern is grown anew for the dialog.
+            fw::EffectParameters now = Record(host);
+            fw::EffectParameters was = before;
+            for (fw::EffectParameters* q : {&now, &was}) {
+                q->Texture = nullptr;
+                q->CachedTriangles = q->CachedPoints = nullptr;
+                q->CachedTriangleCount = q->CachedPointCount = 0;
+                q->NeedsRegeneration = 1;
+            }
+            CHECK(std::memcmp(&now, &was, sizeof(now)) == 0);
+            CHECK(host.Record().inData != nullptr && host.Record().planes == picture.planes);
+            // Open takes the chosen preset into both pages.
+            UseChooser(dialog, 1016, "Open filter params", browse + "\\frozen-lace.fwv");
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
+    CHECK(saw && r == 0);
+    fw::EffectParameters lace{};
+    fw::SetDefaults(lace);
+    CHECK(fw::LoadPresetFile(browse + "\\frozen-lace.fwv", lace));
+    CHECK(Record(host).Width == lace.Width && Record(host).EffectKind == lace.EffectKind);
+}
+
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--record-help") == 0) {
         // Playing the browser for the help test: note what was to be opened.
@@ -488,8 +649,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: dialog_test MODULE [--shots DIR]\n");
         return 2;
     }
-    for (int i = 2; i + 1 < argc; ++i)
+    std::string presets;
+    for (int i = 2; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--shots") == 0) g_shots = argv[i + 1];
+        if (std::strcmp(argv[i], "--presets") == 0) presets = argv[i + 1];
+    }
     SetProcessDPIAware();
     std::string error;
     auto module = hostemu::Module::Load(argv[1], error);
@@ -590,6 +754,7 @@ int main(int argc, char** argv) {
     std::string moduleFolder = argv[1];
     moduleFolder = moduleFolder.substr(0, moduleFolder.find_last_of("\\/") + 1);
     TestHelp(moduleFolder, folder);
+    if (!presets.empty()) TestPresetChooser(*module, picture, presets, folder);
 
     // Open and OK, open and Cancel, a repeat without the dialog: no window left behind.
     // (Wine answers GetGuiResources with 0, so GDI objects cannot be counted here.)

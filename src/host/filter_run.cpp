@@ -229,7 +229,9 @@ void DoFilter(PluginGlobals* g, bool final) {
     const int depth = fr.depth == 0 ? 8 : fr.depth;
     const bool sixteen = depth == 16;
 
-    const bool dialogPreview = !final && DialogPreviewActive && g_previewSurface;
+    // The preset chooser's preview renders the record's own small buffers instead.
+    const bool dialogPreview =
+        !final && DialogPreviewActive && !FilePreviewActive && g_previewSurface;
     const double scale = dialogPreview ? PreviewScale : 1.0;
     const int offsetX = dialogPreview ? g_previewSurface->PanX : 0;
     const int offsetY = dialogPreview ? g_previewSurface->PanY : 0;

@@ -19,8 +19,13 @@
 #include "platform/platform.h"
 #include "ui/main_dialog.h"
 #include "ui/pages.h"
+#include "ui/preset_chooser.h"
 
 namespace fw {
+
+namespace ui {
+UINT_PTR CALLBACK PresetChooserHook(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
+}
 
 using namespace controls;
 using namespace ui;
@@ -166,7 +171,14 @@ bool ChoosePresetFile(bool save, std::string& path) {
     ofn.nMaxFileTitle = sizeof(title);
     ofn.lpstrInitialDir = folder.c_str();
     ofn.lpstrTitle = save ? "Save filter params" : "Open filter params";
-    ofn.Flags = save ? OFN_EXPLORER | OFN_CREATEPROMPT : OFN_EXPLORER | OFN_FILEMUSTEXIST;
+    ofn.Flags = save ? OFN_EXPLORER | OFN_CREATEPROMPT
+                     : OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ENABLETEMPLATE | OFN_ENABLEHOOK;
+    if (!save) {
+        // The panel that previews the preset under the cursor.
+        ofn.lpTemplateName = MAKEINTRESOURCEA(kPresetChooserTemplate);
+        ofn.lpfnHook = PresetChooserHook;
+        ofn.lCustData = reinterpret_cast<LPARAM>(g_globals);
+    }
     if (!(save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn))) return false;
     path = PresetPathFor(file);
     return true;
