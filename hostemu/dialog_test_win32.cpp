@@ -540,6 +540,20 @@ bool ShowsEmptyBox(const BoxLook& l) {
     return l.grey > l.total * 3 / 4;
 }
 
+// The dialog's preview as it stands on the screen.
+uint32_t PreviewChecksum(HWND dialog) {
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(400);
+    RECT r{};
+    GetWindowRect(GetDlgItem(dialog, 1002), &r);
+    uint32_t sum = 2166136261u;
+    HDC screen = GetDC(nullptr);
+    for (int y = r.top; y < r.bottom; y += 4)
+        for (int x = r.left; x < r.right; x += 4) sum = (sum ^ GetPixel(screen, x, y)) * 16777619u;
+    ReleaseDC(nullptr, screen);
+    return sum;
+}
+
 void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& picture,
                        const std::string& presets, const std::string& folder) {
     // A folder of two shipped presets, a text file, a file with a wrong header, a folder.
@@ -606,13 +620,35 @@ void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& pict
                     SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
                     Sleep(300);
                     CHECK(ShowsPreset(LookAtBox(panel)));
+                    // Left off, the switch is still off when the chooser opens next time.
+                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_UNCHECKED, 0);
+                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
                     SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
                     return 1;
                 },
                 &job, 0, nullptr);
+            const uint32_t previewBefore = PreviewChecksum(dialog);
             Click(dialog, 1016);
             WaitForSingleObject(user, 30000);
             CloseHandle(user);
+            CHECK(PreviewChecksum(dialog) == previewBefore);  // the dialog's preview as it was
+            HANDLE again = CreateThread(
+                nullptr, 0,
+                [](LPVOID) -> DWORD {
+                    HWND chooser = FindModal("Open filter params");
+                    if (!chooser) return 0;
+                    Sleep(300);
+                    HWND panel = ChooserPanel(chooser);
+                    CHECK(panel && IsDlgButtonChecked(panel, 667) == BST_UNCHECKED);
+                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_CHECKED, 0);
+                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+                    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                    return 1;
+                },
+                nullptr, 0, nullptr);
+            Click(dialog, 1016);
+            WaitForSingleObject(again, 30000);
+            CloseHandle(again);
             // Cancel: every setting as it was; the pattern is grown anew for the dialog.
             fw::EffectParameters now = Record(host);
             fw::EffectParameters was = before;
@@ -624,16 +660,32 @@ void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& pict
             }
             CHECK(std::memcmp(&now, &was, sizeof(now)) == 0);
             CHECK(host.Record().inData != nullptr && host.Record().planes == picture.planes);
-            // Open takes the chosen preset into both pages.
-            UseChooser(dialog, 1016, "Open filter params", browse + "\\frozen-lace.fwv");
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         },
         saw);
     CHECK(saw && r == 0);
+    // The host's record and globals were the host's again: the same picture as a run that
+    // never opened the chooser.
+    hostemu::EmulatedHost plain(module.Entry());
+    plain.SetImage(picture);
+    RunWithUser(
+        plain, [](HWND d) { PostMessageA(d, WM_COMMAND, IDOK, 0); }, saw);
+    CHECK(plain.GetImage().samples == host.GetImage().samples);
+
+    // Open takes the chosen preset into both pages.
+    hostemu::EmulatedHost opened(module.Entry());
+    opened.SetImage(picture);
+    RunWithUser(
+        opened,
+        [&](HWND dialog) {
+            UseChooser(dialog, 1016, "Open filter params", browse + "\\frozen-lace.fwv");
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        },
+        saw);
     fw::EffectParameters lace{};
     fw::SetDefaults(lace);
     CHECK(fw::LoadPresetFile(browse + "\\frozen-lace.fwv", lace));
-    CHECK(Record(host).Width == lace.Width && Record(host).EffectKind == lace.EffectKind);
+    CHECK(Record(opened).Width == lace.Width && Record(opened).EffectKind == lace.EffectKind);
 }
 
 int main(int argc, char** argv) {
