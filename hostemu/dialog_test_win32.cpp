@@ -10,12 +10,16 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "hostemu/emulated_host.h"
 #include "params/effect_parameters.h"
 #include "params/preset_file.h"
+#include "platform/platform.h"
+#include "render/scene_assembly.h"
+#include "ui/preset_chooser.h"
 
 namespace {
 
@@ -533,6 +537,58 @@ BoxLook LookAtBox(HWND panel) {
     return look;
 }
 
+// The preview box's pixels on the screen against the preset rendered here by the same scene
+// step over the same sample picture: the share of pixels that differ.
+double BoxMismatch(HWND panel, const std::string& presetPath) {
+    RECT r{};
+    GetWindowRect(GetDlgItem(panel, 666), &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    fw::EffectParameters p{};
+    fw::SetDefaults(p);
+    if (!fw::LoadPresetFile(presetPath, p)) return 1;
+    int pw = 0, ph = 0;
+    std::vector<uint8_t> rgb;
+    if (!fw::platform::LoadBitmapRgb(115, pw, ph, rgb)) return 1;
+    std::vector<uint8_t> sample(size_t(w) * h * 4), output(sample.size());
+    fw::ui::FillSampleBuffer(rgb.data(), pw, ph, w, h, sample.data());
+    std::unique_ptr<uint8_t, decltype(&std::free)> bump(fw::LoadTexture(), &std::free);
+    fw::SceneRequest request = fw::WholeAreaRequest(p, w, h);
+    request.quality = 0;
+    request.bumpSource = bump.get();
+    request.input = sample.data();
+    request.output = output.data();
+    request.rowBytes = 4 * w;
+    fw::RenderScene(request);
+    fw::FreePatternCache(p);
+    std::vector<uint8_t> expected(fw::ui::Dib24RowBytes(w) * h);
+    fw::ui::WorkingToDib24(output.data(), w, h, expected.data());
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    std::vector<uint8_t> shown(expected.size());
+    GetDIBits(memory, bitmap, 0, h, shown.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    size_t differing = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const size_t at = fw::ui::Dib24RowBytes(w) * y + 3 * size_t(x);
+            differing += std::memcmp(&shown[at], &expected[at], 3) != 0;
+        }
+    return double(differing) / (double(w) * h);
+}
+
 bool ShowsPreset(const BoxLook& l) {
     return l.coloured > l.total * 3 / 4;
 }
@@ -602,6 +658,10 @@ void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& pict
                     if (!panel || !list) return 0;
                     CHECK(SelectItem(list, "frost-wreath"));
                     CHECK(ShowsPreset(LookAtBox(panel)));
+                    const double mismatch = BoxMismatch(panel, j.browse + "\\frost-wreath.fwv");
+                    std::printf("preview box differs from the render in %.2f%% of its pixels\n",
+                                100 * mismatch);
+                    CHECK(mismatch == 0);
                     Shot(chooser, "chooser_preset");
                     CHECK(!SelectItem(list, "notes"));  // the chooser lists presets only
                     CHECK(SelectItem(list, "broken"));

@@ -100,8 +100,10 @@ void FreeGlobal(void* block) {
 }
 
 bool LoadBitmapRgb(int id, int& width, int& height, std::vector<uint8_t>& rgb) {
+    // Linked into a program rather than the module, the program's own resources count.
+    const HINSTANCE module = g_instance ? g_instance : GetModuleHandleA(nullptr);
     HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!bitmap) return false;
     BITMAP info{};
     GetObjectA(bitmap, sizeof(info), &info);
