@@ -56,25 +56,27 @@ HWND FindDialog() {
     return nullptr;
 }
 
-void WriteBmp(const std::string& path, HDC dc, HBITMAP bitmap, int w, int h) {
+// The screen's pixels in `r` as 24-bit rows, bottom-up, padded to 4 bytes.
+std::vector<uint8_t> Capture(const RECT& r) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = w;
     info.bmiHeader.biHeight = h;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
-    std::vector<uint8_t> pixels(size_t((w * 3 + 3) & ~3) * h);
-    GetDIBits(dc, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = DWORD(file.bfOffBits + pixels.size());
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(&file, sizeof(file), 1, f);
-        std::fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, f);
-        std::fwrite(pixels.data(), 1, pixels.size(), f);
-        std::fclose(f);
-    }
+    std::vector<uint8_t> pixels(fw::ui::Dib24RowBytes(w) * h);
+    GetDIBits(memory, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
 }
 
 void Shot(HWND window, const char* name) {
@@ -83,17 +85,23 @@ void Shot(HWND window, const char* name) {
     Sleep(400);
     RECT r{};
     GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    WriteBmp(g_shots + "\\" + name + ".bmp", memory, bitmap, w, h);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const std::vector<uint8_t> pixels = Capture(r);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = r.right - r.left;
+    header.biHeight = r.bottom - r.top;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = DWORD(file.bfOffBits + pixels.size());
+    if (FILE* f = std::fopen((g_shots + "\\" + name + ".bmp").c_str(), "wb")) {
+        std::fwrite(&file, sizeof(file), 1, f);
+        std::fwrite(&header, sizeof(header), 1, f);
+        std::fwrite(pixels.data(), 1, pixels.size(), f);
+        std::fclose(f);
+    }
 }
 
 HWND Tab(HWND dialog) {
@@ -563,23 +571,7 @@ double BoxMismatch(HWND panel, const std::string& presetPath) {
     std::vector<uint8_t> expected(fw::ui::Dib24RowBytes(w) * h);
     fw::ui::WorkingToDib24(output.data(), w, h, expected.data());
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    std::vector<uint8_t> shown(expected.size());
-    GetDIBits(memory, bitmap, 0, h, shown.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const std::vector<uint8_t> shown = Capture(r);
     size_t differing = 0;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
