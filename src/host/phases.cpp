@@ -109,6 +109,10 @@ void DoStart(PluginGlobals* g) {
     }
     p->NeedsRegeneration = 1;
     if (Result(g) != kNoErr) return;
+    if (!BandBuffersFit(g, std::max<int>(1, p->RowsPerBand))) {
+        Result(g) = kMemFullErr;
+        return;
+    }
     if (p->UseAdvanceState)
         RunAllBands(g);
     else
