@@ -62,6 +62,7 @@ void RunAllBands(PluginGlobals* g) {
         Result(g) = fr.advanceState();
         if (Result(g) != kNoErr) return;
         DoFilter(g, true);
+        if (Result(g) != kNoErr) return;  // a band short of memory: -108 goes back as it is
     }
     SetAllRects(kEmptyRect);
 }
