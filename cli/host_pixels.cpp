@@ -1,6 +1,7 @@
 #include "cli/host_pixels.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace fw::cli {
 
@@ -21,6 +22,30 @@ hostemu::Image ToHostImage(const Picture& picture) {
         if (alpha) dst[3] = wide ? FileToHost16(src[in - 1]) : src[in - 1];
     }
     return image;
+}
+
+hostemu::Image ToHostImage(Picture&& picture) {
+    if (picture.channels != 3 && picture.channels != 4) return ToHostImage(std::as_const(picture));
+    hostemu::Image image(0, 0, picture.channels, picture.depth);
+    image.width = picture.width;
+    image.height = picture.height;
+    if (picture.depth == 16)
+        for (uint16_t& v : picture.samples) v = FileToHost16(v);
+    image.samples = std::move(picture.samples);
+    picture = Picture();
+    return image;
+}
+
+Picture FromHostImage(hostemu::Image&& image) {
+    if (image.planes != 3 && image.planes != 4) return FromHostImage(std::as_const(image));
+    Picture picture(0, 0, image.planes, image.depth);
+    picture.width = image.width;
+    picture.height = image.height;
+    if (image.depth == 16)
+        for (uint16_t& v : image.samples) v = HostToFile16(std::min<uint16_t>(v, 32768));
+    picture.samples = std::move(image.samples);
+    image = hostemu::Image();
+    return picture;
 }
 
 Picture FromHostImage(const hostemu::Image& image) {

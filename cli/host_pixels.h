@@ -25,10 +25,15 @@ constexpr uint16_t HostToFile16(uint16_t v) {
 
 // The document for the host: RGB, plus transparency when the picture has alpha.
 hostemu::Image ToHostImage(const Picture& picture);
+// The same, taking over the picture's samples where the layouts agree (RGB and RGBA), so
+// that a large picture is not held twice.
+hostemu::Image ToHostImage(Picture&& picture);
 
 // The document back as a picture of `channels` (3 or 4: grey pictures come back as colour,
 // since the frost is coloured) at the document's depth.
 Picture FromHostImage(const hostemu::Image& image);
+// The same, taking over the document's samples.
+Picture FromHostImage(hostemu::Image&& image);
 
 // A selection mask (1 = selected) from a picture: a pixel is selected when any of its
 // colour channels is non-zero. The picture must have the document's size.

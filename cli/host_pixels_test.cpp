@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 namespace fw::cli {
 namespace {
@@ -45,6 +47,37 @@ TEST(HostPixels, GreyIsRepeatedAndAlphaBecomesTheTransparencyPlane) {
     EXPECT_EQ(flat.planes, 3);
     EXPECT_EQ(flat.mode, fw::sdk::kModeRGBColor);
     EXPECT_EQ(FromHostImage(flat).samples, rgb.samples);
+}
+
+// The tool hands its pictures over without a second copy; what arrives must be what the
+// copying conversion makes, for every layout (grey still goes through a copy).
+TEST(HostPixels, TakingThePixelsOverGivesWhatACopyGives) {
+    for (int channels = 1; channels <= 4; ++channels)
+        for (int depth : {8, 16}) {
+            SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(depth));
+            Picture p(5, 3, channels, depth);
+            for (size_t i = 0; i < p.samples.size(); ++i)
+                p.samples[i] = uint16_t((i * 7919) % size_t(p.MaxValue() + 1));
+            p.samples.back() = uint16_t(p.MaxValue());
+            const hostemu::Image copied = ToHostImage(p);
+            Picture taken = p;
+            const hostemu::Image moved = ToHostImage(std::move(taken));
+            EXPECT_EQ(moved.width, copied.width);
+            EXPECT_EQ(moved.height, copied.height);
+            EXPECT_EQ(moved.planes, copied.planes);
+            EXPECT_EQ(moved.depth, copied.depth);
+            EXPECT_EQ(moved.mode, copied.mode);
+            EXPECT_EQ(moved.samples, copied.samples);
+
+            hostemu::Image document = copied;
+            document.samples.front() = 40000;  // past the host's full scale: written as full
+            const Picture back = FromHostImage(document);
+            const Picture backMoved = FromHostImage(std::move(document));
+            EXPECT_EQ(backMoved.width, back.width);
+            EXPECT_EQ(backMoved.channels, back.channels);
+            EXPECT_EQ(backMoved.depth, back.depth);
+            EXPECT_EQ(backMoved.samples, back.samples);
+        }
 }
 
 TEST(HostPixels, SelectionIsEveryNonZeroPixelAndItsBoundingBox) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -60,22 +61,28 @@ bool ReadPicture(const std::string& path, Picture& picture, std::string& error) 
     const size_t got = std::fread(head, 1, sizeof head, f);
     std::fclose(f);
     bool ok = false;
-    switch (DetectFormat(head, got)) {
-        case ImageFormat::Png:
-            ok = codec::ReadPng(path, picture, error);
-            break;
-        case ImageFormat::Jpeg:
-            ok = codec::ReadJpeg(path, picture, error);
-            break;
-        case ImageFormat::Tiff:
-            if (!codec::HaveTiff()) {
-                error = "TIFF is not supported by this build";
+    try {
+        switch (DetectFormat(head, got)) {
+            case ImageFormat::Png:
+                ok = codec::ReadPng(path, picture, error);
                 break;
-            }
-            ok = codec::ReadTiff(path, picture, error);
-            break;
-        default:
-            error = got == 0 ? "file is empty" : "unsupported format (not PNG, JPEG or TIFF)";
+            case ImageFormat::Jpeg:
+                ok = codec::ReadJpeg(path, picture, error);
+                break;
+            case ImageFormat::Tiff:
+                if (!codec::HaveTiff()) {
+                    error = "TIFF is not supported by this build";
+                    break;
+                }
+                ok = codec::ReadTiff(path, picture, error);
+                break;
+            default:
+                error = got == 0 ? "file is empty" : "unsupported format (not PNG, JPEG or TIFF)";
+        }
+    } catch (const std::exception&) {  // the decoded picture does not fit this process
+        picture = Picture();
+        ok = false;
+        error = "out of memory";
     }
     if (!ok) error = "cannot read '" + path + "': " + error;
     return ok;
@@ -98,18 +105,22 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
     name += target.extension().string();
     temp.replace_filename(name);
     bool ok = false;
-    switch (format) {
-        case ImageFormat::Png:
-            ok = codec::WritePng(temp.string(), picture, error);
-            break;
-        case ImageFormat::Jpeg:
-            ok = codec::WriteJpeg(temp.string(), picture, error);
-            break;
-        case ImageFormat::Tiff:
-            ok = codec::WriteTiff(temp.string(), picture, error);
-            break;
-        default:
-            break;
+    try {
+        switch (format) {
+            case ImageFormat::Png:
+                ok = codec::WritePng(temp.string(), picture, error);
+                break;
+            case ImageFormat::Jpeg:
+                ok = codec::WriteJpeg(temp.string(), picture, error);
+                break;
+            case ImageFormat::Tiff:
+                ok = codec::WriteTiff(temp.string(), picture, error);
+                break;
+            default:
+                break;
+        }
+    } catch (const std::exception&) {  // the encoder's buffers: the partial file goes below
+        error = "out of memory";
     }
     std::error_code ec;
     if (ok) {

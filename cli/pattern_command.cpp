@@ -176,8 +176,9 @@ int RunPattern(const PatternArgs& args) {
     PatternInspection inspection;
     if (!InspectPattern(p, width, height, selection.empty() ? nullptr : selection.data(),
                         inspection)) {
-        PrintError("no pattern for a picture of " + std::to_string(width) + " x " +
-                   std::to_string(height));
+        PrintError((inspection.outOfMemory ? "out of memory for the pattern of a picture of "
+                                           : "no pattern for a picture of ") +
+                   std::to_string(width) + " x " + std::to_string(height));
         return kExitFailure;
     }
 

@@ -1,7 +1,9 @@
 #include "cli/render_jobs.h"
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
+#include <utility>
 
 #include "cli/child_process.h"
 #include "cli/host_pixels.h"
@@ -16,7 +18,10 @@ std::string ModulePathFor(const RunArgs& run) {
     return run.plugin.empty() ? DefaultModulePath(run.argv0.c_str()) : run.plugin;
 }
 
-bool RunJob(const FilterModule& module, const Job& job, const RunArgs& run, std::string& error) {
+namespace {
+
+bool RunJobOrThrow(const FilterModule& module, const Job& job, const RunArgs& run,
+                   std::string& error) {
     Picture picture;
     if (!ReadPicture(job.input, picture, error)) return false;
     RunRequest request;
@@ -34,8 +39,7 @@ bool RunJob(const FilterModule& module, const Job& job, const RunArgs& run, std:
             return false;
         }
     }
-    hostemu::Image image = ToHostImage(picture);
-    picture = Picture();  // the host holds the pixels from here on
+    hostemu::Image image = ToHostImage(std::move(picture));  // the host holds the pixels now
 
     ProgressBar bar(!run.quiet && StderrIsTerminal(), fs::path(job.input).filename().string());
     request.progress = [&bar](double f) { bar.Update(f); };
@@ -45,9 +49,20 @@ bool RunJob(const FilterModule& module, const Job& job, const RunArgs& run, std:
         error = "'" + job.input + "': " + error;
         return false;
     }
-    Picture result = FromHostImage(image);
-    image = hostemu::Image();
+    const Picture result = FromHostImage(std::move(image));
     return WritePicture(job.output, result, error);
+}
+
+}  // namespace
+
+bool RunJob(const FilterModule& module, const Job& job, const RunArgs& run, std::string& error) {
+    try {
+        return RunJobOrThrow(module, job, run, error);
+    } catch (const std::exception&) {  // bad_alloc, or length_error for a size no build holds
+        error = "'" + job.input +
+                "': out of memory (the picture needs more than this process can have)";
+        return false;
+    }
 }
 
 namespace {

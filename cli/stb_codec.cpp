@@ -5,6 +5,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/codecs.h"
@@ -31,11 +35,20 @@ namespace fw::cli::codec {
 namespace {
 
 bool ReadAll(const std::string& path, std::vector<unsigned char>& bytes, std::string& error) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > uintmax_t(INT_MAX)) {
+        error = "file too large";
+        return false;
+    }
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = "cannot open";
         return false;
     }
+    // Read into a block of the file's size: growing by doubling would hold it up to three
+    // times over, which a 32-bit process cannot spare for a large picture.
+    if (!ec) bytes.reserve(size_t(size));
     unsigned char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
@@ -46,6 +59,14 @@ bool ReadAll(const std::string& path, std::vector<unsigned char>& bytes, std::st
         return false;
     }
     return true;
+}
+
+// stb's reasons are terse; the one a large picture meets is said in full.
+std::string FailureReason() {
+    const char* why = stbi_failure_reason();
+    if (!why) return "damaged file";
+    if (std::strcmp(why, "outofmem") == 0) return "out of memory";
+    return why;
 }
 
 // The Exif orientation of a JPEG file's bytes (1 when there is none).
@@ -71,27 +92,33 @@ bool Decode(const std::string& path, Picture& picture, std::string& error) {
     const int len = int(bytes.size());
     int w = 0, h = 0, comps = 0;
     if (!stbi_info_from_memory(bytes.data(), len, &w, &h, &comps)) {
-        error = stbi_failure_reason() ? stbi_failure_reason() : "damaged file";
+        error = FailureReason();
         return false;
     }
     if (!CheckDimensions(w, h, error)) return false;
     const bool wide = stbi_is_16_bit_from_memory(bytes.data(), len) != 0;
-    void* pixels =
+    const bool jpeg = bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+    const int orientation = jpeg ? JpegOrientation(bytes) : 1;
+    struct StbFree {
+        void operator()(void* p) const { stbi_image_free(p); }
+    };
+    std::unique_ptr<void, StbFree> pixels(
         wide ? static_cast<void*>(stbi_load_16_from_memory(bytes.data(), len, &w, &h, &comps, 0))
-             : static_cast<void*>(stbi_load_from_memory(bytes.data(), len, &w, &h, &comps, 0));
+             : static_cast<void*>(stbi_load_from_memory(bytes.data(), len, &w, &h, &comps, 0)));
     if (!pixels) {
-        error = stbi_failure_reason() ? stbi_failure_reason() : "damaged file";
+        error = FailureReason();
         return false;
     }
+    bytes = std::vector<unsigned char>();  // decoded: the file's bytes make room for the picture
     picture = Picture(w, h, comps, wide ? 16 : 8);
     const size_t n = picture.samples.size();
     if (wide)
-        std::memcpy(picture.samples.data(), pixels, n * 2);
+        std::memcpy(picture.samples.data(), pixels.get(), n * 2);
     else
-        for (size_t i = 0; i < n; ++i) picture.samples[i] = static_cast<unsigned char*>(pixels)[i];
-    stbi_image_free(pixels);
-    if (bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8)
-        ApplyOrientation(picture, JpegOrientation(bytes));
+        for (size_t i = 0; i < n; ++i)
+            picture.samples[i] = static_cast<const unsigned char*>(pixels.get())[i];
+    pixels.reset();
+    ApplyOrientation(picture, orientation);
     return true;
 }
 

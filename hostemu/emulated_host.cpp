@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <optional>
 #include <set>
 
 #if defined(_WIN32)
@@ -9,6 +12,8 @@
 #else
 #include <dlfcn.h>
 #endif
+
+#include "platform/block_size.h"
 
 namespace hostemu {
 
@@ -203,8 +208,7 @@ struct EmulatedHost::Callbacks {
         if (h->options_.advanceErrorAt >= 0 && h->advanceCalls_ >= h->options_.advanceErrorAt)
             return h->options_.advanceStateError;
         h->CommitOutput();
-        h->FetchBuffers();
-        return kNoErr;
+        return h->FetchBuffers() ? kNoErr : kMemFullErr;
     }
     static OSErr DisplayPixels(const PSPixelMap*, const VRect*, int32_t, int32_t, void*) {
         return kNoErr;
@@ -381,31 +385,21 @@ uint16_t Load(const std::vector<uint8_t>& buf, size_t at, int bytes) {
 
 }  // namespace
 
-void EmulatedHost::FetchBuffers() {
+bool EmulatedHost::FetchBuffers() {
+    try {
+        FetchBuffersOrThrow();
+        return true;
+    } catch (const std::exception&) {  // a band larger than this process can hold
+        FreeBuffers();
+        return false;
+    }
+}
+
+void EmulatedHost::FetchBuffersOrThrow() {
     FilterRecord& fr = *record_;
     const int bytes = image_.depth == 16 ? 2 : 1;
     const int inScale = std::max(1, fr.inputRate >> 16);
     const int maskScale = std::max(1, fr.maskRate >> 16);
-
-    auto fill = [&](const Rect& r, int lo, int hi, int scale, int16_t padding,
-                    std::vector<uint8_t>& buf, int32_t& rowBytes) -> void* {
-        if (IsEmpty(r) || hi < lo) {
-            buf.clear();
-            rowBytes = 0;
-            return nullptr;
-        }
-        const int w = r.right - r.left, h = r.bottom - r.top, n = hi - lo + 1;
-        rowBytes = w * n * bytes + options_.rowPadding;
-        buf.assign(size_t(rowBytes) * h + 16, 0xCD);  // filler catches unwritten reads
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int p = 0; p < n; ++p)
-                    Store(buf, size_t(y) * rowBytes + (size_t(x) * n + p) * bytes,
-                          SampleOrPad(image_, (r.left + x) * scale, (r.top + y) * scale,
-                                      std::min(lo + p, image_.planes - 1), padding),
-                          bytes);
-        return buf.data();
-    };
 
     if (options_.clipAndReplicate) {
         // This host cuts what is asked for to the document and repeats its edges.
@@ -422,10 +416,55 @@ void EmulatedHost::FetchBuffers() {
         fr.inputPadding = fr.outputPadding = fr.maskPadding = -1;
     }
     const Rect in = ReadRect(0), out = ReadRect(1), mask = ReadRect(2);
-    fr.inData =
-        fill(in, fr.inLoPlane, fr.inHiPlane, inScale, fr.inputPadding, inBuf_, fr.inRowBytes);
+    const int inPlanes = fr.inHiPlane - fr.inLoPlane + 1;
+    const int outPlanes = fr.outHiPlane - fr.outLoPlane + 1;
+    const bool masked = haveSelection_ && !IsEmpty(mask);
+
+    // Bytes of the buffer for `r` (0 for none) and its row length; throws for a buffer this
+    // process cannot have.
+    auto layout = [&](const Rect& r, int n, int sampleBytes, int32_t& rowBytes) -> size_t {
+        rowBytes = 0;
+        if (IsEmpty(r) || n < 1) return 0;
+        const std::optional<size_t> row =
+            fw::BlockBytes({r.right - r.left, n, sampleBytes}, INT32_MAX - 1024);
+        const std::optional<size_t> size =
+            row ? fw::BlockBytes({int64_t(*row) + options_.rowPadding, r.bottom - r.top})
+                : std::nullopt;
+        if (!size || *size > inBuf_.max_size() - 16) throw std::bad_alloc();
+        rowBytes = int32_t(*row) + options_.rowPadding;
+        return *size + 16;
+    };
+    int32_t inRow = 0, outRow = 0, maskRow = 0;
+    const size_t inBytes = layout(in, inPlanes, bytes, inRow);
+    const size_t outBytes = layout(out, outPlanes, bytes, outRow);
+    const size_t maskBytes = masked ? layout(mask, 1, 1, maskRow) : 0;
+    // Every buffer is had before any is filled: a band that cannot be served fails at once.
+    std::vector<uint8_t>().swap(inBuf_);
+    std::vector<uint8_t>().swap(outBuf_);
+    std::vector<uint8_t>().swap(maskBuf_);
+    inBuf_.reserve(inBytes);
+    outBuf_.reserve(outBytes);
+    maskBuf_.reserve(maskBytes);
+
+    auto fill = [&](const Rect& r, int lo, int n, int scale, int16_t padding, size_t size,
+                    int32_t rowBytes, std::vector<uint8_t>& buf) -> void* {
+        if (size == 0) return nullptr;
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        buf.assign(size, 0xCD);  // filler catches unwritten reads
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int p = 0; p < n; ++p)
+                    Store(buf, size_t(y) * rowBytes + (size_t(x) * n + p) * bytes,
+                          SampleOrPad(image_, (r.left + x) * scale, (r.top + y) * scale,
+                                      std::min(lo + p, image_.planes - 1), padding),
+                          bytes);
+        return buf.data();
+    };
+    fr.inData = fill(in, fr.inLoPlane, inPlanes, inScale, fr.inputPadding, inBytes, inRow, inBuf_);
+    fr.inRowBytes = inRow;
     fr.outData =
-        fill(out, fr.outLoPlane, fr.outHiPlane, inScale, fr.outputPadding, outBuf_, fr.outRowBytes);
+        fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding, outBytes, outRow, outBuf_);
+    fr.outRowBytes = outRow;
     outFetched_ = out;
     outLo_ = fr.outLoPlane;
     outHi_ = fr.outHiPlane;
@@ -433,11 +472,10 @@ void EmulatedHost::FetchBuffers() {
     outPending_ = fr.outData != nullptr;
 
     fr.maskData = nullptr;
-    fr.maskRowBytes = 0;
-    if (haveSelection_ && !IsEmpty(mask)) {
+    fr.maskRowBytes = maskRow;
+    if (masked) {
         const int w = mask.right - mask.left, h = mask.bottom - mask.top;
-        fr.maskRowBytes = w + options_.rowPadding;
-        maskBuf_.assign(size_t(fr.maskRowBytes) * h + 16, 0);
+        maskBuf_.assign(maskBytes, 0);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const int dx = (mask.left + x) * maskScale, dy = (mask.top + y) * maskScale;
@@ -446,7 +484,7 @@ void EmulatedHost::FetchBuffers() {
                     v = selection_[size_t(dy) * image_.width + dx] ? 255 : 0;
                 else if (fr.maskPadding >= 0)
                     v = uint8_t(fr.maskPadding);
-                maskBuf_[size_t(y) * fr.maskRowBytes + x] = v;
+                maskBuf_[size_t(y) * maskRow + x] = v;
             }
         fr.maskData = maskBuf_.data();
     }
@@ -547,7 +585,10 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
         started = true;
     }
     while (err == 0 && AnyRectNonEmpty()) {
-        FetchBuffers();
+        if (!FetchBuffers()) {
+            err = kMemFullErr;
+            break;
+        }
         ++continueCalls_;
         err = Invoke(kSelectorContinue);
         if (err == 0) CommitOutput();

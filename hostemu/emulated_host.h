@@ -165,7 +165,9 @@ class EmulatedHost {
 
   private:
     void BuildRecord();
-    void FetchBuffers();
+    // The buffers of the current rectangles; false (and none) when memory is short.
+    bool FetchBuffers();
+    void FetchBuffersOrThrow();
     void CommitOutput();
     void FreeBuffers();
     int16_t Invoke(int16_t selector);

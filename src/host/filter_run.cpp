@@ -1,9 +1,12 @@
 #include "host/filter_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "host/preview_state.h"
+#include "platform/block_size.h"
 #include "platform/platform.h"
 #include "render/scene_assembly.h"
 
@@ -210,14 +213,31 @@ SceneRequest SceneRequestFor(PluginGlobals* g, void* output, const void* input, 
     return r;
 }
 
-void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
+bool BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
                          float offsetX, float offsetY, int32_t rowStride, bool final) {
     SceneRequest r = SceneRequestFor(g, output, input, cx, cy, offsetX, offsetY, rowStride, final);
-    if (!r.parameters) return;
+    if (!r.parameters) return true;
     uint8_t* freshTexture = DialogPreviewActive ? nullptr : LoadTexture();
     if (freshTexture) r.bumpSource = freshTexture;
-    RenderScene(r);
+    const bool rendered = RenderScene(r);
     std::free(freshTexture);
+    return rendered;
+}
+
+namespace {
+
+std::optional<size_t> WorkingBytes(int w, int h, bool sixteen) {
+    return BlockBytes({w, h, 4, sixteen ? 2 : 1});
+}
+
+}  // namespace
+
+bool BandBuffersFit(PluginGlobals* g, int rows) {
+    const Rect filter = GetFilterRect();
+    const int depth = Filter(g).depth == 0 ? 8 : Filter(g).depth;
+    const int h = std::min(rows, filter.bottom - filter.top);
+    const std::optional<size_t> one = WorkingBytes(filter.right - filter.left, h, depth == 16);
+    return TotalBytes({one, one, one, one}).has_value();
 }
 
 void DoFilter(PluginGlobals* g, bool final) {
@@ -254,13 +274,17 @@ void DoFilter(PluginGlobals* g, bool final) {
     int32_t stride = 0;
     bool ownBuffers = false;
     if (final) {
-        const size_t bytes = size_t(w) * h * 4 * (sixteen ? 2 : 1);
-        input = platform::AllocatePages(bytes);
-        output = platform::AllocatePages(bytes);
-        if (!input || !output || !fr.inData || !fr.outData) {
+        if (!fr.inData || !fr.outData) return;  // nothing to render from or into
+        const std::optional<size_t> bytes = WorkingBytes(w, h, sixteen);
+        if (bytes) {
+            input = platform::AllocatePages(*bytes);
+            output = platform::AllocatePages(*bytes);
+        }
+        if (!input || !output) {
             // Nothing is rendered; the host's output stays as it prepared it.
             platform::FreePages(input);
             platform::FreePages(output);
+            Result(g) = kMemFullErr;
             return;
         }
         ownBuffers = true;
@@ -278,14 +302,18 @@ void DoFilter(PluginGlobals* g, bool final) {
 
     float cx = 0, cy = 0;
     EffectCentre(fullW, fullH, p->CenterX, p->CenterY, offsetX, offsetY, cx, cy);
+    bool rendered = true;
     if (output)
-        BuildAndRenderScene(g, output, input, cx, cy, float(offsetX), float(offsetY), stride,
-                            final);
+        rendered = BuildAndRenderScene(g, output, input, cx, cy, float(offsetX), float(offsetY),
+                                       stride, final);
 
     if (ownBuffers) {
         platform::FreePages(input);
-        WorkingToHost(output, fr.outData, fr.inData, w, h, fr.outRowBytes, fr.inRowBytes, fr.planes,
-                      sixteen);
+        if (rendered)
+            WorkingToHost(output, fr.outData, fr.inData, w, h, fr.outRowBytes, fr.inRowBytes,
+                          fr.planes, sixteen);
+        else
+            Result(g) = kMemFullErr;
         platform::FreePages(output);
         FreeTexture(*p);
     }

@@ -10,15 +10,22 @@
 
 namespace fw {
 
-// Renders the current band (final = true) or the open preview (final = false).
+// Renders the current band (final = true) or the open preview (final = false). A band whose
+// buffers or pattern cannot be had gives the result -108 and leaves the host's output as the
+// host prepared it.
 void DoFilter(PluginGlobals* g, bool final);
+
+// Whether this build can address the buffers one band of `rows` rows of the filter area
+// needs at once (two working and two renderer buffers), so that a run that could never get
+// them is refused before any pixels are asked for.
+bool BandBuffersFit(PluginGlobals* g, int rows);
 
 // The scene step for the current band or preview: says what the host's record and the
 // preview state hold in a scene request and renders it. `output` and `input` are W x H
 // working pixels (W and H from the out rectangle), `rowStride` bytes a row; (cx, cy) is
 // the effect centre in render pixels of the rendered area, which sits at the offset within
-// the scaled image.
-void BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
+// the scaled image. False when memory is short: `output` is then untouched.
+bool BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
                          float offsetX, float offsetY, int32_t rowStride, bool final);
 // The request it renders, bump texture aside (a final render loads a fresh one).
 SceneRequest SceneRequestFor(PluginGlobals* g, void* output, const void* input, float cx, float cy,

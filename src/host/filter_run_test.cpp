@@ -177,5 +177,28 @@ TEST_F(SceneRequestFromTheHost, TheSelectionIsTheMaskRectangleWithinTheFilterAre
     EXPECT_EQ(r.selection.top, 2);
 }
 
+// 32000 x 32000 pixels at 16 bits need 8 GB a working buffer, which wraps round to 3.9 GB in
+// a 32-bit size_t: such a band must be refused before anything is allocated or touched.
+TEST_F(SceneRequestFromTheHost, ABandNoBlockOfThisBuildHoldsIsRefusedUntouched) {
+    fr_.filterRect = fr_.outRect = sdk::Rect{0, 0, 32000, 32000};
+    fr_.imageMode = sdk::kModeRGB48;
+    fr_.planes = 3;
+    EXPECT_EQ(BandBuffersFit(&g_, 32000), sizeof(size_t) == 8);
+    // The bands of a host offering 2 GB: 9587 rows, 2.45 GB a buffer.
+    EXPECT_EQ(BandBuffersFit(&g_, 9587), sizeof(size_t) == 8);
+    EXPECT_TRUE(BandBuffersFit(&g_, 100));
+    if (sizeof(size_t) == 8)
+        GTEST_SKIP() << "a 64-bit build may get 8 GB: tests/address_space runs it under a limit";
+
+    std::vector<uint8_t> in(64, 0x11), out(64, 0x22);
+    fr_.inData = in.data();
+    fr_.outData = out.data();
+    fr_.inRowBytes = fr_.outRowBytes = 32000 * 3 * 2;
+    DoFilter(&g_, true);
+    EXPECT_EQ(result_, sdk::kMemFullErr);
+    EXPECT_EQ(in, std::vector<uint8_t>(64, 0x11));
+    EXPECT_EQ(out, std::vector<uint8_t>(64, 0x22));
+}
+
 }  // namespace
 }  // namespace fw

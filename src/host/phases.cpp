@@ -62,6 +62,7 @@ void RunAllBands(PluginGlobals* g) {
         Result(g) = fr.advanceState();
         if (Result(g) != kNoErr) return;
         DoFilter(g, true);
+        if (Result(g) != kNoErr) return;  // a band short of memory: -108 goes back as it is
     }
     SetAllRects(kEmptyRect);
 }
@@ -109,6 +110,10 @@ void DoStart(PluginGlobals* g) {
     }
     p->NeedsRegeneration = 1;
     if (Result(g) != kNoErr) return;
+    if (!BandBuffersFit(g, std::max<int>(1, p->RowsPerBand))) {
+        Result(g) = kMemFullErr;
+        return;
+    }
     if (p->UseAdvanceState)
         RunAllBands(g);
     else

@@ -2,6 +2,7 @@
 #include "host/plugin_main.h"
 
 #include <cstring>
+#include <exception>
 
 #include "host/globals.h"
 #include "host/host_services.h"
@@ -71,25 +72,30 @@ extern "C" FW_EXPORT void PluginMain(int16_t selector, void* paramBlock, intptr_
         *result = sdk::kMemFullErr;
         return;
     }
-    switch (selector) {
-        case sdk::kSelectorParameters:
-            DoParameters(g);
-            break;
-        case sdk::kSelectorPrepare:
-            DoPrepare(g);
-            break;
-        case sdk::kSelectorStart:
-            DoStart(g);
-            break;
-        case sdk::kSelectorContinue:
-            DoContinue(g);
-            break;
-        case sdk::kSelectorFinish:
-            DoFinish(g);
-            break;
-        default:
-            *result = sdk::kFilterBadParameters;
-            break;
+    // No exception may reach the host; the only ones the phases can meet are memory's.
+    try {
+        switch (selector) {
+            case sdk::kSelectorParameters:
+                DoParameters(g);
+                break;
+            case sdk::kSelectorPrepare:
+                DoPrepare(g);
+                break;
+            case sdk::kSelectorStart:
+                DoStart(g);
+                break;
+            case sdk::kSelectorContinue:
+                DoContinue(g);
+                break;
+            case sdk::kSelectorFinish:
+                DoFinish(g);
+                break;
+            default:
+                *result = sdk::kFilterBadParameters;
+                break;
+        }
+    } catch (const std::exception&) {
+        *result = sdk::kMemFullErr;
     }
     if (*data != 0) HostUnlockHandle(fr->handleProcs, reinterpret_cast<sdk::Handle>(*data));
 }

@@ -239,8 +239,11 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
 
 void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines) {
     ByteRaster border(0);
-    if (mask.Rows() < 1 || mask.Columns() < 1 || !BuildBorderCodes(mask, border))
+    if (mask.Rows() < 1 || mask.Columns() < 1) throw BorderTraceError(kRasterError);
+    if (!BuildBorderCodes(mask, border)) {
+        outOfMemory_ = true;  // a mask of that shape has a border raster
         throw BorderTraceError(kRasterError);
+    }
     crossings_.Clear();  // each trace meets only its own points
     const int32_t rows = border.Rows();
     const int32_t columns = border.Columns();
@@ -279,6 +282,7 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
                               float tolerance, int32_t window) {
     Reset();
+    outOfMemory_ = false;
     // NaN counts as "not set" like any value that is not positive.
     if (!(tolerance > 0.0f)) tolerance = 1.0f;
     if (tolerance > 10.0f) tolerance = 10.0f;
@@ -313,6 +317,7 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
         Reset();
         return false;
     } catch (const std::bad_alloc&) {
+        outOfMemory_ = true;
         Reset();
         return false;
     }
@@ -348,6 +353,7 @@ bool CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t rowBytes, con
         uint32_t* pairs = new (std::nothrow) uint32_t[segmentTotal * 2];
         if (!xy || !pairs) {
             FreeArrays(xy, pairs);
+            outOfMemory_ = true;
             Reset();
             return false;
         }

@@ -26,7 +26,8 @@
 //
 // Failures (LoadMask returns false, counts 0, arrays null): an empty mask, a raster that cannot
 // be allocated or a border that cannot be traced write one line to the debugger output;
-// running out of memory for the output arrays fails silently.
+// running out of memory for the output arrays fails silently. OutOfMemory() tells a failure
+// for want of memory (the selection may well have borders) from one of the mask itself.
 #pragma once
 
 #include <cstdint>
@@ -95,6 +96,9 @@ class CMeshBuilder {
     // outside value 0). False when the raster cannot be created.
     static bool BuildBorderCodes(const ByteRaster& mask, ByteRaster& border);
 
+    // Whether the last LoadMask or BuildLines failed because memory ran out.
+    bool OutOfMemory() const { return outOfMemory_; }
+
     // The lines of the last BuildLines or FindBorderLines (LoadMask clears them).
     const BorderLineList& Lines() const { return lines_; }
     size_t PointCount() const { return pool_.Size(); }
@@ -115,6 +119,7 @@ class CMeshBuilder {
     BorderPointPool pool_;
     BorderPointSet crossings_{pool_};
     BorderPointSet linePoints_{pool_};
+    bool outOfMemory_ = false;
 };
 
 }  // namespace fw

@@ -108,4 +108,8 @@ std::string FormatDigests(const std::vector<DigestResult>& results) {
     return text;
 }
 
+std::string FormatGrowthBudget() {
+    return "Triangle budget " + std::to_string(GrowthScene{}.budget) + "\n";
+}
+
 }  // namespace fw

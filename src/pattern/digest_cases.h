@@ -20,4 +20,8 @@ std::vector<DigestResult> ComputeGoldenDigests();
 // "name triangles digest" lines, one per case.
 std::string FormatDigests(const std::vector<DigestResult>& results);
 
+// The triangle budget a generation stops at unless told otherwise: the patterns that reach it
+// are the same on every build only if the budget is.
+std::string FormatGrowthBudget();
+
 }  // namespace fw

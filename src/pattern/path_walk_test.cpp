@@ -206,6 +206,8 @@ TEST(GrowAlongPath, GoldenDigestsArePlatformIndependent) {
         "Single 3, twisted                                   914 801255ed351cc174\n"
         "Geometric 1, budget 50000                         50000 eccb05a4824846c3\n";
     EXPECT_EQ(FormatDigests(ComputeGoldenDigests()), expected);
+    // A 32-bit build once stopped at a quarter of this, growing other patterns.
+    EXPECT_EQ(FormatGrowthBudget(), "Triangle budget 8000000\n");
 }
 
 TEST(GrowAlongPath, SingleEffectsGrowAtTheCentreWithoutAPath) {

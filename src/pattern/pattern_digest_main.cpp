@@ -5,6 +5,7 @@
 #include "pattern/digest_cases.h"
 
 int main() {
+    std::fputs(fw::FormatGrowthBudget().c_str(), stdout);
     std::fputs(fw::FormatDigests(fw::ComputeGoldenDigests()).c_str(), stdout);
     return 0;
 }

@@ -30,12 +30,14 @@ namespace {
 int32_t g_counter = 0;
 int32_t g_budget = kTriangleBudget;
 bool g_stopped = false;
+bool g_outOfMemory = false;
 }  // namespace
 
 void ResetTriangleCounter(int32_t budget) {
     g_counter = 0;
     g_budget = budget < 0 ? 0 : budget;
     g_stopped = false;
+    g_outOfMemory = false;
 }
 
 int32_t TriangleCounter() {
@@ -54,9 +56,14 @@ bool ClaimTriangle() {
     return true;
 }
 
+bool GrowthOutOfMemory() {
+    return g_outOfMemory;
+}
+
 void ReleaseTriangle() {
     --g_counter;
     g_stopped = true;
+    g_outOfMemory = true;
 }
 
 void EdgeNormal(float ax, float ay, float bx, float by, float* nx, float* ny) {

@@ -19,14 +19,11 @@
 namespace fw {
 
 // Each triangle costs about 136 bytes in the renderer's records (three 40-byte points and a
-// 16-byte triangle) plus 88 bytes here while the list lives. A 32-bit host must keep most of
-// its 2-4 GB address space for its own document, so it gets 2 million triangles (about
-// 450 MB at the peak); a 64-bit host can afford 8 million (about 1.8 GB).
-#if INTPTR_MAX > INT32_MAX
+// 16-byte triangle) plus 88 bytes here while the list lives: 8 million triangles take about
+// 1.8 GB at the peak. The budget is the same in every build, so the same parameters give the
+// same pattern on a 32-bit host as on a 64-bit one; a host that cannot hold the pattern gets
+// the out-of-memory result instead of a pattern cut short.
 constexpr int32_t kTriangleBudget = 8'000'000;
-#else
-constexpr int32_t kTriangleBudget = 2'000'000;
-#endif
 
 struct Point3 {
     float x, y, z;
@@ -79,10 +76,12 @@ void ResetTriangleCounter(int32_t budget = kTriangleBudget);
 int32_t TriangleCounter();
 // True once the budget was reached (or memory ran out) since the last reset.
 bool GrowthStopped();
+// True once a triangle could not be stored since the last reset: the pattern is incomplete.
+bool GrowthOutOfMemory();
 // Claims the next counter value for a triangle about to be made: false (and growth stops)
 // when the budget is used up.
 bool ClaimTriangle();
-// Gives back a claimed value whose triangle could not be stored.
+// Gives back a claimed value whose triangle could not be stored (memory ran out).
 void ReleaseTriangle();
 
 // ((by - ay) / d, (ax - bx) / d) with d the distance; unnormalised when d is 0.

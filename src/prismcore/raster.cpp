@@ -8,9 +8,8 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 namespace fw::prismcore {
 namespace {
@@ -570,14 +569,21 @@ Binner::Binner(const SceneView& scene, int threads, bool lineMargin)
     chunkSize_ = (t + chunks_ - 1) / chunks_;
     size_t tiles = static_cast<size_t>(tilesX_) * tilesY_;
     counts_.assign(static_cast<size_t>(chunks_) * tiles, 0);
-    onlyTile_.assign(t, kNoTile);
+    // Only a shortcut for the fill: without the memory for it every triangle is set up again.
+    try {
+        onlyTile_.assign(t, kNoTile);
+    } catch (const std::bad_alloc&) {
+        onlyTile_.clear();
+    }
+    const bool remember = !onlyTile_.empty();
     ParallelFor(threads_, chunks_, [&](int, int chunk) {
         uint32_t* counts = counts_.data() + static_cast<size_t>(chunk) * tiles;
         uint32_t end = std::min<uint32_t>(t, (chunk + 1) * chunkSize_);
         RasterTriangle rt;
+        uint32_t unused = kNoTile;
         for (uint32_t i = chunk * chunkSize_; i < end; ++i) {
             if (!SetupRasterTriangle(scene_, i, rt, false)) continue;
-            uint32_t& only = onlyTile_[i];
+            uint32_t& only = remember ? onlyTile_[i] : unused;
             ForEachTile(rt, 0, tilesY_, [&](size_t tile) {
                 ++counts[tile];
                 only = only == kNoTile ? static_cast<uint32_t>(tile) : kManyTiles;
@@ -597,8 +603,8 @@ uint64_t Binner::RowTotal(int row) const {
     return sum;
 }
 
-void Binner::ForEachTile(const RasterTriangle& t, int firstRow, int endRow,
-                         const std::function<void(size_t)>& visit) const {
+template <class Visit>
+void Binner::ForEachTile(const RasterTriangle& t, int firstRow, int endRow, Visit visit) const {
     int margin = lineMargin_ ? 1 : 0;
     int minX = std::max(t.minX - margin, 0), maxX = std::min(t.maxX + margin, scene_.width - 1);
     int minY = std::max(t.minY - margin, 0), maxY = std::min(t.maxY + margin, scene_.height - 1);
@@ -619,6 +625,15 @@ void Binner::ForEachTile(const RasterTriangle& t, int firstRow, int endRow,
     }
 }
 
+void Binner::Reserve(int rows, uint64_t entries, TileBins& bins) const {
+    // In a 32-bit build the count may pass what a vector can hold at all.
+    if (entries > bins.ids.max_size()) throw std::bad_alloc();
+    const size_t bandTiles = static_cast<size_t>(rows) * tilesX_;
+    bins.start.reserve(bandTiles + 1);
+    bins.cursor.reserve(static_cast<size_t>(chunks_) * bandTiles);
+    bins.ids.reserve(static_cast<size_t>(entries));
+}
+
 void Binner::Fill(int firstRow, int rowCount, TileBins& bins) const {
     size_t tiles = static_cast<size_t>(tilesX_) * tilesY_;
     size_t first = static_cast<size_t>(firstRow) * tilesX_;
@@ -630,24 +645,25 @@ void Binner::Fill(int firstRow, int rowCount, TileBins& bins) const {
     bins.start.assign(bandTiles + 1, 0);
     // Each chunk writes its own slice of every bin: chunk order is triangle order, so the
     // bins come out in array order whatever the thread count.
-    std::vector<uint64_t> cursor(static_cast<size_t>(chunks_) * bandTiles);
+    bins.cursor.assign(static_cast<size_t>(chunks_) * bandTiles, 0);
     uint64_t position = 0;
     for (size_t i = 0; i < bandTiles; ++i) {
         bins.start[i] = position;
         for (int c = 0; c < chunks_; ++c) {
-            cursor[c * bandTiles + i] = position;
+            bins.cursor[c * bandTiles + i] = position;
             position += counts_[c * tiles + first + i];
         }
     }
     bins.start[bandTiles] = position;
-    bins.ids.resize(position);
+    if (position > bins.ids.max_size()) throw std::bad_alloc();
+    bins.ids.resize(static_cast<size_t>(position));
     uint32_t t = scene_.triangleCount;
     ParallelFor(threads_, chunks_, [&](int, int chunk) {
-        uint64_t* mine = cursor.data() + static_cast<size_t>(chunk) * bandTiles;
+        uint64_t* mine = bins.cursor.data() + static_cast<size_t>(chunk) * bandTiles;
         uint32_t end = std::min<uint32_t>(t, (chunk + 1) * chunkSize_);
         RasterTriangle rt;
         for (uint32_t i = chunk * chunkSize_; i < end; ++i) {
-            uint32_t only = onlyTile_[i];
+            uint32_t only = onlyTile_.empty() ? kManyTiles : onlyTile_[i];
             if (only == kNoTile) continue;
             if (only != kManyTiles) {
                 if (only >= first && only < first + bandTiles) bins.ids[mine[only - first]++] = i;
@@ -658,30 +674,6 @@ void Binner::Fill(int firstRow, int rowCount, TileBins& bins) const {
                         [&](size_t tile) { bins.ids[mine[tile - first]++] = i; });
         }
     });
-}
-
-void ParallelFor(int threads, int count, const std::function<void(int, int)>& body) {
-    if (count <= 0) return;
-    threads = std::clamp(threads, 1, count);
-    std::atomic<int> next{0};
-    auto run = [&](int worker) {
-        for (;;) {
-            int i = next.fetch_add(1);
-            if (i >= count) break;
-            body(worker, i);
-        }
-    };
-    std::vector<std::thread> pool;
-    pool.reserve(threads - 1);
-    for (int w = 1; w < threads; ++w) {
-        try {
-            pool.emplace_back(run, w);
-        } catch (const std::system_error&) {
-            break;  // fewer threads; the work is still done by those that run
-        }
-    }
-    run(0);
-    for (std::thread& thread : pool) thread.join();
 }
 
 }  // namespace fw::prismcore

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <functional>
+#include <exception>
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "prismcore/prismcore.h"
@@ -147,6 +149,7 @@ struct TileBins {
     int firstRow = 0, rowCount = 0;  // the band of tile rows held
     std::vector<uint64_t> start;     // per tile of the band, plus one
     std::vector<uint32_t> ids;
+    std::vector<uint64_t> cursor;  // where each chunk writes next, per tile of the band
     const uint32_t* Begin(int tx, int ty) const;
     const uint32_t* End(int tx, int ty) const;
 };
@@ -161,12 +164,15 @@ class Binner {
     uint64_t RowTotal(int tileRow) const;
     int tilesX() const { return tilesX_; }
     int tilesY() const { return tilesY_; }
+    // Room in `bins` for bands of up to `rows` tile rows holding up to `entries` in all, so
+    // that Fill allocates nothing. Throws std::bad_alloc when it cannot be had.
+    void Reserve(int rows, uint64_t entries, TileBins& bins) const;
     // Fills the bins of tile rows [firstRow, firstRow + rowCount).
     void Fill(int firstRow, int rowCount, TileBins& bins) const;
 
   private:
-    void ForEachTile(const RasterTriangle& t, int firstRow, int endRow,
-                     const std::function<void(size_t)>& visit) const;
+    template <class Visit>
+    void ForEachTile(const RasterTriangle& t, int firstRow, int endRow, Visit visit) const;
 
     const SceneView& scene_;
     int threads_;
@@ -182,7 +188,29 @@ class Binner {
 };
 
 // Runs body(worker, i) for i in [0, count) on up to `threads` threads, the caller's one
-// included; worker < threads identifies the thread's scratch.
-void ParallelFor(int threads, int count, const std::function<void(int, int)>& body);
+// included; worker < threads identifies the thread's scratch. Threads that cannot be started
+// leave their share to the others; nothing but the body can throw.
+template <class Body>
+void ParallelFor(int threads, int count, const Body& body) {
+    if (count <= 0) return;
+    threads = std::clamp(threads, 1, count);
+    std::atomic<int> next{0};
+    auto run = [&](int worker) {
+        for (;;) {
+            int i = next.fetch_add(1);
+            if (i >= count) break;
+            body(worker, i);
+        }
+    };
+    std::vector<std::thread> pool;
+    try {
+        pool.reserve(threads - 1);
+        for (int w = 1; w < threads; ++w) pool.emplace_back(run, w);
+    } catch (const std::exception&) {
+        // fewer threads (out of threads or memory); the work is still done by those that run
+    }
+    run(0);
+    for (std::thread& thread : pool) thread.join();
+}
 
 }  // namespace fw::prismcore

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <new>
 #include <set>
 
 #include "prismcore/synthetic_frost.h"
@@ -103,6 +105,33 @@ TEST(Binning, BinsHoldEveryTouchingTriangleInArrayOrderForAnyThreadCountAndBand)
                 ASSERT_TRUE(!covered || binned) << "triangle " << i << " tile " << tx << "," << ty;
             }
         }
+    }
+}
+
+// A frame has all its bins before it draws: filling bands within the reserved room allocates
+// nothing, and a count no vector can hold is refused rather than cut to 32 bits.
+TEST(Binning, ReservedRoomHoldsEveryBandAndImpossibleCountsAreRefused) {
+    const int w = 300, h = 200;
+    testing::Scene s = testing::MakeFrost(w, h, 8000, 4, 2);
+    SceneView view = View(s, w, h);
+    Binner binner(view, 2, false);
+    uint64_t most = 0;
+    for (int row = 0; row < binner.tilesY(); row += 2)
+        most = std::max(most, binner.RowTotal(row) +
+                                  (row + 1 < binner.tilesY() ? binner.RowTotal(row + 1) : 0));
+    TileBins bins;
+    binner.Reserve(2, most, bins);
+    const uint32_t* ids = bins.ids.data();
+    const uint64_t* start = bins.start.data();
+    for (int row = 0; row < binner.tilesY(); row += 2) {
+        binner.Fill(row, std::min(2, binner.tilesY() - row), bins);
+        EXPECT_EQ(bins.ids.data(), ids) << row;
+        EXPECT_EQ(bins.start.data(), start) << row;
+    }
+    EXPECT_THROW(binner.Reserve(1, UINT64_MAX, bins), std::bad_alloc);
+    // Cut to 32 bits this would be room for 16 entries.
+    if (sizeof(size_t) == 4) {
+        EXPECT_THROW(binner.Reserve(1, (uint64_t{1} << 32) + 16, bins), std::bad_alloc);
     }
 }
 

@@ -387,6 +387,34 @@ class TileRenderer {
 
 }  // namespace
 
+namespace {
+
+struct Band {
+    int row, rows;
+};
+
+// Bands of whole tile rows holding at most `budget` bin entries each (a single row may hold
+// more); `most` is the largest band's.
+std::vector<Band> PlanBands(const Binner& binner, uint64_t budget, uint64_t& most, int& tallest) {
+    std::vector<Band> bands;
+    most = 0;
+    tallest = 0;
+    for (int row = 0; row < binner.tilesY();) {
+        uint64_t sum = binner.RowTotal(row);
+        int rows = 1;
+        while (row + rows < binner.tilesY() && sum + binner.RowTotal(row + rows) <= budget) {
+            sum += binner.RowTotal(row + rows++);
+        }
+        bands.push_back({row, rows});
+        most = std::max(most, sum);
+        tallest = std::max(tallest, rows);
+        row += rows;
+    }
+    return bands;
+}
+
+}  // namespace
+
 bool RenderScene(const RenderJob& job) {
     try {
         if (job.scene.triangleCount == 0) return true;
@@ -400,22 +428,31 @@ bool RenderScene(const RenderJob& job) {
         std::vector<Scratch> scratch(threads);
         // Allocated before the workers start: they must not run out of memory.
         for (Scratch& s : scratch) s.Allocate(samples16 ? 16 : 1);
+        // So are the bins of the largest band, before anything is drawn: the picture is
+        // drawn whole or not at all. Where memory is short, bands get smaller.
         TileBins bins;
-        int tilesX = binner.tilesX(), tilesY = binner.tilesY();
-        for (int row = 0; row < tilesY;) {
-            uint64_t sum = binner.RowTotal(row);
-            int rows = 1;
-            while (row + rows < tilesY && sum + binner.RowTotal(row + rows) <= kBinBudget) {
-                sum += binner.RowTotal(row + rows++);
+        std::vector<Band> bands;
+        for (uint64_t budget = kBinBudget;; budget /= 4) {
+            uint64_t most = 0;
+            int tallest = 0;
+            bands = PlanBands(binner, budget, most, tallest);
+            try {
+                binner.Reserve(tallest, most, bins);
+                break;
+            } catch (const std::bad_alloc&) {
+                bins = TileBins();
+                if (budget < most) throw;  // already one tile row a band
             }
-            binner.Fill(row, rows, bins);
-            ParallelFor(threads, rows * tilesX, [&](int worker, int i) {
-                renderer.Render(bins, i % tilesX, row + i / tilesX, scratch[worker]);
+        }
+        int tilesX = binner.tilesX();
+        for (const Band& band : bands) {
+            binner.Fill(band.row, band.rows, bins);
+            ParallelFor(threads, band.rows * tilesX, [&](int worker, int i) {
+                renderer.Render(bins, i % tilesX, band.row + i / tilesX, scratch[worker]);
             });
-            row += rows;
         }
         return true;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {  // bad_alloc, or length_error for tables no build holds
         return false;
     }
 }

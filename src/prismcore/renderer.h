@@ -26,7 +26,8 @@ struct RenderJob {
     bool wideLanes = false;  // shade eight pixels at a time in AVX2 registers
 };
 
-// False only when memory ran out; the background may then be partly drawn.
+// False only when memory ran out; nothing is drawn then (everything a frame needs is had
+// before the first pixel is written).
 bool RenderScene(const RenderJob& job);
 
 // Eight-lane shading where the processor has AVX2, unless PRISMCORE_LANES is 4. The picture

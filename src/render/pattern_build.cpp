@@ -1,9 +1,12 @@
 #include "render/pattern_build.h"
 
 #include <cstdlib>
-#include <vector>
+#include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "mask/mesh_builder.h"
+#include "platform/block_size.h"
 #include "render/scene_records.h"
 
 namespace fw {
@@ -13,9 +16,12 @@ namespace {
 constexpr float kTraceTolerance = 1.0f;
 
 // The selection's border in scene coordinates, or an empty path when it cannot be traced.
+// Throws std::bad_alloc when memory runs out: the border is then unknown, not empty.
 GrowthPath SelectionPath(const SelectionMask& m, const PatternPlacement& place) {
     if (!m.data || m.width <= 0 || m.height <= 0) return {};
-    std::vector<uint8_t> mask(size_t(m.width) * m.height);
+    const std::optional<size_t> bytes = BlockBytes({m.width, m.height});
+    if (!bytes) throw std::bad_alloc();
+    std::unique_ptr<uint8_t[]> mask(new uint8_t[*bytes]);
     for (int32_t y = 0; y < m.height; ++y) {
         const uint8_t* row = m.data + size_t(y) * m.rowBytes;
         for (int32_t x = 0; x < m.width; ++x) mask[size_t(y) * m.width + x] = row[x] ? 255 : 0;
@@ -26,9 +32,11 @@ GrowthPath SelectionPath(const SelectionMask& m, const PatternPlacement& place) 
     uint32_t* pairs = nullptr;
     const int32_t window =
         SelectionTraceWindow(int32_t(place.viewRatio * place.SW + 0.5), place.SW);
-    if (!builder.LoadMask(m.width, m.height, m.width, mask.data(), kTraceTolerance, window,
-                          pointCount, segmentCount, xy, pairs))
+    if (!builder.LoadMask(m.width, m.height, m.width, mask.get(), kTraceTolerance, window,
+                          pointCount, segmentCount, xy, pairs)) {
+        if (builder.OutOfMemory()) throw std::bad_alloc();
         return {};
+    }
     BorderLines border;
     border.pointCount = pointCount;
     border.segmentCount = segmentCount;
@@ -54,10 +62,10 @@ void PlacePattern(const EffectParameters& p, double cx, double cy, bool selectio
     }
 }
 
-void BuildPattern(const EffectParameters& p, const PatternPlacement& place,
-                  const SelectionMask* selection, bool keepPath, const GrowthProgress& progress,
-                  BuiltPattern& out) {
-    out = BuiltPattern{};
+namespace {
+
+bool Build(const EffectParameters& p, const PatternPlacement& place, const SelectionMask* selection,
+           bool keepPath, const GrowthProgress& progress, BuiltPattern& out) {
     GrowthScene scene;
     scene.W = place.SW;  // the pattern belongs to the whole filter area, not to one band
     scene.H = place.SH;
@@ -79,7 +87,9 @@ void BuildPattern(const EffectParameters& p, const PatternPlacement& place,
     TriangleList list;
     const int32_t count = GrowAlongPath(path, p, scene, list, progress);
     if (keepPath) out.path = std::move(path);
-    if (!ConvertTriangleList(list, count, out.triangles, out.points)) return;
+    // A pattern cut short for want of memory is not the pattern these parameters make.
+    if (GrowthOutOfMemory()) return false;
+    if (!ConvertTriangleList(list, count, out.triangles, out.points)) return false;
     out.triangleCount = count;
     list.Clear();
 
@@ -89,6 +99,23 @@ void BuildPattern(const EffectParameters& p, const PatternPlacement& place,
     if (p.EffectKind != kSingle && (place.shiftX != 0 || place.shiftY != 0))
         TranslatePoints(out.points, 3 * count, place.shiftX, place.shiftY);
     SnapToRenderGrid(out.points, 3 * count);
+    return true;
+}
+
+}  // namespace
+
+bool BuildPattern(const EffectParameters& p, const PatternPlacement& place,
+                  const SelectionMask* selection, bool keepPath, const GrowthProgress& progress,
+                  BuiltPattern& out) {
+    out = BuiltPattern{};
+    try {
+        return Build(p, place, selection, keepPath, progress, out);
+    } catch (const std::exception&) {  // bad_alloc, or length_error for an absurd size
+        std::free(out.triangles);
+        std::free(out.points);
+        out = BuiltPattern{};
+        return false;
+    }
 }
 
 }  // namespace fw

@@ -42,8 +42,9 @@ void PlacePattern(const EffectParameters& p, double cx, double cy, bool selectio
                   PatternPlacement& place);
 
 // Grows, converts, scales and shifts. With "By selection" and no usable selection the
-// pattern is empty. `keepPath` keeps the walked path in out.path.
-void BuildPattern(const EffectParameters& p, const PatternPlacement& place,
+// pattern is empty. `keepPath` keeps the walked path in out.path. False (and `out` empty)
+// when memory ran out anywhere on the way: the pattern would not be the one asked for.
+bool BuildPattern(const EffectParameters& p, const PatternPlacement& place,
                   const SelectionMask* selection, bool keepPath, const GrowthProgress& progress,
                   BuiltPattern& out);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "render/pattern_build.h"
 #include "render/scene_assembly.h"
@@ -46,13 +47,23 @@ bool InspectPattern(const EffectParameters& p, int32_t width, int32_t height,
         mask.rowBytes = width;
     }
     BuiltPattern built;
-    BuildPattern(p, place, selection ? &mask : nullptr, true, {}, built);
-    out.path = std::move(built.path);
-    out.points.assign(built.points, built.points + 3 * size_t(built.triangleCount));
-    out.triangles.assign(built.triangles, built.triangles + built.triangleCount);
+    if (!BuildPattern(p, place, selection ? &mask : nullptr, true, {}, built)) {
+        out.outOfMemory = true;
+        return false;
+    }
+    bool copied = true;
+    try {
+        out.path = std::move(built.path);
+        out.points.assign(built.points, built.points + 3 * size_t(built.triangleCount));
+        out.triangles.assign(built.triangles, built.triangles + built.triangleCount);
+    } catch (const std::bad_alloc&) {
+        out = PatternInspection{};
+        out.outOfMemory = true;
+        copied = false;
+    }
     std::free(built.points);
     std::free(built.triangles);
-    return true;
+    return copied;
 }
 
 }  // namespace fw

@@ -17,11 +17,12 @@ struct PatternInspection {
     GrowthPath path;
     std::vector<__Point3ds> points;
     std::vector<__Triangle3ds> triangles;
+    bool outOfMemory = false;  // why InspectPattern failed, when it did for that
 };
 
 // `selection` (width x height bytes, non-zero selected) may be null; with one, the filter
-// rectangle is its bounding box, as a host makes it. False when the picture is empty or
-// nothing is selected.
+// rectangle is its bounding box, as a host makes it. False when the picture is empty,
+// nothing is selected or memory ran out.
 bool InspectPattern(const EffectParameters& p, int32_t width, int32_t height,
                     const uint8_t* selection, PatternInspection& out);
 

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "platform/block_size.h"
 #include "platform/platform.h"
 #include "render/scene_records.h"
 
@@ -18,27 +20,30 @@ void Report(const SceneRequest& r, int32_t done) {
     if (r.progress) r.progress(done);
 }
 
-// Grows the pattern and keeps it, scaled and placed, in the parameter record's cache.
-void Regenerate(const SceneRequest& r, const PatternPlacement& place) {
+// Grows the pattern and keeps it, scaled and placed, in the parameter record's cache. False
+// when memory ran out: the cache is then empty and the record still asks for a pattern.
+bool Regenerate(const SceneRequest& r, const PatternPlacement& place) {
     EffectParameters& p = *r.parameters;
     FreePatternCache(p);
-    p.NeedsRegeneration = 0;
     const SelectionMask* selection = r.selection.data ? &r.selection : nullptr;
     BuiltPattern built;
-    BuildPattern(p, place, selection, false, r.progress, built);
+    if (!BuildPattern(p, place, selection, false, r.progress, built)) return false;
+    p.NeedsRegeneration = 0;
     Report(r, 50);
     p.CachedTriangleCount = built.triangleCount;
     p.CachedPointCount = 3 * built.triangleCount;
     p.CachedTriangles = built.triangles;
     p.CachedPoints = built.points;
     Report(r, 55);
+    return true;
 }
 
-void EnsurePattern(const SceneRequest& r, const PatternPlacement& place) {
-    if (r.parameters->NeedsRegeneration) Regenerate(r, place);
+bool EnsurePattern(const SceneRequest& r, const PatternPlacement& place) {
+    return !r.parameters->NeedsRegeneration || Regenerate(r, place);
 }
 
-// Records of the scene around the cached pattern. False when the moved points cannot be had.
+// Records of the scene around the cached pattern. False when memory is short for the moved
+// points or the bump texels.
 bool FillScene(const SceneRequest& r, const PatternPlacement& place, PreparedScene& s) {
     const EffectParameters& p = *r.parameters;
     s.width = r.width;
@@ -49,9 +54,11 @@ bool FillScene(const SceneRequest& r, const PatternPlacement& place, PreparedSce
     s.quality = r.quality;
     s.deep = r.sixteen;
 
-    if (r.bumpSource)
+    if (r.bumpSource) {
         s.texels.reset(
             ToLibraryTexture(r.bumpSource, kTextureSize, kTextureSize, s.deep ? 60 : 120, s.deep));
+        if (!s.texels) return false;  // without them the frost would lose its bump
+    }
     FillMaterial(p, s.texels != nullptr, s.material);
     std::memset(s.textures, 0, sizeof(s.textures));
     if (s.texels) {
@@ -78,10 +85,11 @@ bool FillScene(const SceneRequest& r, const PatternPlacement& place, PreparedSce
     s.points = static_cast<const __Point3ds*>(p.CachedPoints);
     PlaceLights(s.lights, placeX, placeY);
     if ((placeX == 0 && placeY == 0) || s.pointCount <= 0) return true;
-    const size_t bytes = size_t(s.pointCount) * sizeof(__Point3ds);
-    s.movedPoints.reset(static_cast<__Point3ds*>(std::malloc(bytes)));
+    const std::optional<size_t> bytes = BlockBytes({s.pointCount, sizeof(__Point3ds)});
+    if (!bytes) return false;
+    s.movedPoints.reset(static_cast<__Point3ds*>(std::malloc(*bytes)));
     if (!s.movedPoints) return false;
-    std::memcpy(s.movedPoints.get(), s.points, bytes);
+    std::memcpy(s.movedPoints.get(), s.points, *bytes);
     TranslatePoints(s.movedPoints.get(), s.pointCount, placeX, placeY);
     s.points = s.movedPoints.get();
     return true;
@@ -147,8 +155,7 @@ PatternPlacement PlaceScene(const SceneRequest& r) {
 bool PrepareScene(const SceneRequest& r, PreparedScene& scene) {
     if (!Usable(r)) return false;
     const PatternPlacement place = PlaceScene(r);
-    EnsurePattern(r, place);
-    return FillScene(r, place, scene);
+    return EnsurePattern(r, place) && FillScene(r, place, scene);
 }
 
 void DrawScene(const PreparedScene& s, uint8_t* background, const uint8_t* source) {
@@ -162,46 +169,50 @@ void DrawScene(const PreparedScene& s, uint8_t* background, const uint8_t* sourc
                   s.lights, &s.glass);
 }
 
-void RenderScene(const SceneRequest& r) {
-    if (!Usable(r) || !r.output || !r.input || r.rowBytes <= 0) return;
+bool RenderScene(const SceneRequest& r) {
+    if (!Usable(r) || !r.output || !r.input || r.rowBytes <= 0) return true;
     const PatternPlacement place = PlaceScene(r);
-    EnsurePattern(r, place);
+    if (!EnsurePattern(r, place)) return false;
 
-    const size_t bandBytes = size_t(r.height) * size_t(r.rowBytes);
+    // Everything is had before the output is touched, so a refusal leaves it as it was.
+    const std::optional<size_t> bandBytes = BlockBytes({r.height, r.rowBytes});
+    const std::optional<size_t> libraryBytes =
+        BlockBytes({r.width, r.height, 4, r.sixteen ? 2 : 1});
+    if (!bandBytes || !libraryBytes || !TotalBytes({libraryBytes, libraryBytes})) return false;
+    struct PageDeleter {
+        void operator()(void* p) const { platform::FreePages(p); }
+    };
+    const bool drawn = platform::RendererAvailable();
+    std::unique_ptr<void, PageDeleter> background, source;
+    PreparedScene scene;
+    if (drawn) {
+        background.reset(platform::AllocatePages(*libraryBytes));
+        source.reset(platform::AllocatePages(*libraryBytes));
+        if (!background || !source || !FillScene(r, place, scene)) return false;
+    }
+
     if (r.parameters->AlphaCut)
-        std::memset(r.output, 0, bandBytes);
+        std::memset(r.output, 0, *bandBytes);
     else if (r.output != r.input)
-        std::memcpy(r.output, r.input, bandBytes);
-    if (!platform::RendererAvailable()) return;
+        std::memcpy(r.output, r.input, *bandBytes);
+    if (!drawn) return true;  // the output keeps its background
 
     Report(r, 60);
     Report(r, 65);
     Report(r, 70);
     const int32_t stride = r.sixteen ? r.rowBytes / 2 : r.rowBytes;
-    const size_t libraryBytes = size_t(r.width) * r.height * 4 * (r.sixteen ? 2 : 1);
-    void* background = platform::AllocatePages(libraryBytes);
-    void* source = platform::AllocatePages(libraryBytes);
-    if (!background || !source) {
-        platform::FreePages(background);
-        platform::FreePages(source);
-        return;  // the output keeps its background
-    }
-    ToLibraryPixels(r.output, stride, background, r.width, r.height, r.sixteen);
-    ToLibraryPixels(r.input, stride, source, r.width, r.height, r.sixteen);
+    ToLibraryPixels(r.output, stride, background.get(), r.width, r.height, r.sixteen);
+    ToLibraryPixels(r.input, stride, source.get(), r.width, r.height, r.sixteen);
     Report(r, 74);
-
-    PreparedScene scene;
-    const bool drawable = FillScene(r, place, scene);
     Report(r, 75);
-    if (drawable)
-        DrawScene(scene, static_cast<uint8_t*>(background), static_cast<const uint8_t*>(source));
+    DrawScene(scene, static_cast<uint8_t*>(background.get()),
+              static_cast<const uint8_t*>(source.get()));
     Report(r, 95);
 
-    FromLibraryPixels(background, r.output, stride, r.width, r.height, r.sixteen);
+    FromLibraryPixels(background.get(), r.output, stride, r.width, r.height, r.sixteen);
     Report(r, 100);
-    platform::FreePages(background);
-    platform::FreePages(source);
     Report(r, 0);
+    return true;
 }
 
 }  // namespace fw

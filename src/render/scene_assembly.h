@@ -97,7 +97,7 @@ SceneRequest WholeAreaRequest(EffectParameters& p, int32_t filterWidth, int32_t 
 PatternPlacement PlaceScene(const SceneRequest& request);
 
 // Grows the pattern when the record asks for it, then fills `scene`. False when memory is
-// short for moving the points: nothing should be drawn then.
+// short for the pattern, the moved points or the bump texels: nothing should be drawn then.
 bool PrepareScene(const SceneRequest& request, PreparedScene& scene);
 
 // Sets the renderer's draw mode, quality and depth and draws the scene over `background`
@@ -106,7 +106,9 @@ void DrawScene(const PreparedScene& scene, uint8_t* background, const uint8_t* s
 
 // The whole step on working pixels: the output gets its background (the input, or
 // nothing with "Alpha cut"), then the scene drawn over it. Without the renderer (a damaged
-// installation) the output keeps the background.
-void RenderScene(const SceneRequest& request);
+// installation) the output keeps the background. False when memory is short for the pattern
+// or the buffers (sizes beyond what this build can address included): the output is then
+// untouched.
+bool RenderScene(const SceneRequest& request);
 
 }  // namespace fw

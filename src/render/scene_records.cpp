@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/block_size.h"
+
 namespace fw {
 
 namespace {
@@ -30,8 +32,11 @@ bool ConvertTriangleList(const TriangleList& list, int32_t count, __Triangle3ds*
     triangles = nullptr;
     points = nullptr;
     if (count <= 0) return true;
-    triangles = static_cast<__Triangle3ds*>(std::calloc(size_t(count), sizeof(__Triangle3ds)));
-    points = static_cast<__Point3ds*>(std::calloc(size_t(count) * 3, sizeof(__Point3ds)));
+    const std::optional<size_t> triangleBytes = BlockBytes({count, sizeof(__Triangle3ds)});
+    const std::optional<size_t> pointBytes = BlockBytes({count, 3, sizeof(__Point3ds)});
+    if (!TotalBytes({triangleBytes, pointBytes})) return false;
+    triangles = static_cast<__Triangle3ds*>(std::calloc(*triangleBytes, 1));
+    points = static_cast<__Point3ds*>(std::calloc(*pointBytes, 1));
     if (!triangles || !points) {
         std::free(triangles);
         std::free(points);

@@ -1,6 +1,8 @@
 // Whole filter runs through the emulated host: modes, bands, planes, cancel.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 
@@ -202,6 +204,34 @@ TEST_F(FilterRun, ThirtyTwoBitRectanglesWhenTheHostSaysSo) {
     ASSERT_EQ(host->Call(3), 0);
     EXPECT_EQ(host->AdvanceStateCalls(), 5);     // 20 rows, four a band
     EXPECT_EQ(host->GetImage().At(3, 5, 1), 0);  // written back by a later advanceState
+}
+
+// A host offering all it has (maxSpace 2 GB) and a 32000 x 32000 16-bit filter rectangle:
+// bands of 9587 rows, whose four buffers need 2.45 GB each. A 32-bit build refuses before
+// asking for a band; a 64-bit one under an address-space limit cannot get the band. Either way
+// the result is -108 and the document is as it was, without the host's undo.
+TEST_F(FilterRun, AnOversizedRectangleIsRefusedWithTheDocumentUntouched) {
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    // Less than the 13.5 GB a band's host and module buffers need together.
+    const bool limited = limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= (rlim_t(8) << 30);
+    if (sizeof(void*) == 8 && !limited)
+        GTEST_SKIP() << "a 64-bit build with the memory would render it: run under ulimit -v";
+    const Image img = Picture(16, 16, 3, 16);
+    HostOptions options;
+    options.maxSpace = INT32_MAX;
+    options.undo = false;
+    auto host = Host(img, options);
+    host->RunFilterRecordOnly();
+    host->Record().imageSize = sdk::Point{32000, 32000};
+    host->Record().filterRect = sdk::Rect{0, 0, 32000, 32000};
+    ASSERT_EQ(host->Call(1), 0);
+    ASSERT_EQ(host->Call(2), 0);
+    EXPECT_EQ(host->Call(3), sdk::kMemFullErr);
+    if (sizeof(void*) == 4) {
+        EXPECT_EQ(host->AdvanceStateCalls(), 0);
+    }
+    EXPECT_EQ(host->GetImage().samples, img.samples);
 }
 
 }  // namespace
