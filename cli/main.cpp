@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -165,10 +166,16 @@ int main(int argc, char** argv) {
         return app.exit(e);
     }
 
-    if (applyCmd->parsed()) return RunApply(apply);
-    if (galleryCmd->parsed()) return RunGallery(gallery);
-    if (patternCmd->parsed()) return RunPattern(pattern);
-    if (showCmd->parsed()) return RunPresetShow(showFile);
-    if (writeCmd->parsed()) return RunPresetWrite(writeParams, writeFile);
+    // The commands say which picture ran out of memory themselves; this is the last word for
+    // what they do not expect (a selection mask of a size no process holds, say).
+    try {
+        if (applyCmd->parsed()) return RunApply(apply);
+        if (galleryCmd->parsed()) return RunGallery(gallery);
+        if (patternCmd->parsed()) return RunPattern(pattern);
+        if (showCmd->parsed()) return RunPresetShow(showFile);
+        if (writeCmd->parsed()) return RunPresetWrite(writeParams, writeFile);
+    } catch (const std::bad_alloc&) {
+        PrintError("out of memory");
+    }
     return kExitFailure;
 }

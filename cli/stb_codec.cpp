@@ -4,14 +4,61 @@
 // stb's deflate. No TIFF.
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "cli/codecs.h"
+
+namespace fw::cli::codec {
+namespace {
+
+// stb's deflate grows its buffers without looking at what realloc gave back, so running out
+// of memory would write through a null block. Its blocks come from here instead: a failure
+// throws, and every block it holds is known, so that a failed write frees them all.
+std::set<void*>& StbBlocks() {
+    static std::set<void*> blocks;
+    return blocks;
+}
+
+void* StbRealloc(void* block, size_t bytes) {
+    void* grown = std::realloc(block, bytes ? bytes : 1);
+    if (!grown) throw std::bad_alloc();
+    if (grown != block) {
+        StbBlocks().erase(block);
+        try {
+            StbBlocks().insert(grown);
+        } catch (...) {
+            std::free(grown);
+            throw;
+        }
+    }
+    return grown;
+}
+
+void StbFree(void* block) {
+    StbBlocks().erase(block);
+    std::free(block);
+}
+
+// Frees what stb still held when it was interrupted.
+void FreeStbBlocks() {
+    for (void* block : StbBlocks()) std::free(block);
+    StbBlocks().clear();
+}
+
+}  // namespace
+}  // namespace fw::cli::codec
+
+#define STBIW_MALLOC(bytes) fw::cli::codec::StbRealloc(nullptr, bytes)
+#define STBIW_REALLOC(block, bytes) fw::cli::codec::StbRealloc(block, bytes)
+#define STBIW_FREE(block) fw::cli::codec::StbFree(block)
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
@@ -138,36 +185,55 @@ uint32_t Crc32(const unsigned char* data, size_t n, uint32_t crc = 0) {
     return ~crc;
 }
 
-void PutBig32(std::vector<unsigned char>& out, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
-}
-
-void Chunk(std::vector<unsigned char>& out, const char* kind, const unsigned char* data, size_t n) {
-    PutBig32(out, uint32_t(n));
-    const size_t start = out.size();
-    out.insert(out.end(), kind, kind + 4);
-    out.insert(out.end(), data, data + n);
-    PutBig32(out, Crc32(&out[start], n + 4));
-}
-
-bool WriteFile(const std::string& path, const unsigned char* data, size_t n, std::string& error) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
+struct FileCloser {
+    void operator()(FILE* f) const {
+        if (f) std::fclose(f);
     }
-    const bool ok = std::fwrite(data, 1, n, f) == n;
-    if (std::fclose(f) != 0 || !ok) {
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+bool PutBig32(FILE* f, uint32_t v) {
+    const unsigned char b[4] = {static_cast<unsigned char>(v >> 24),
+                                static_cast<unsigned char>(v >> 16),
+                                static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+    return std::fwrite(b, 1, 4, f) == 4;
+}
+
+// One chunk straight into the file: the picture is not held a second time as a file image.
+bool PutChunk(FILE* f, const char* kind, const unsigned char* data, size_t n) {
+    const auto* k = reinterpret_cast<const unsigned char*>(kind);
+    return PutBig32(f, uint32_t(n)) && std::fwrite(k, 1, 4, f) == 4 &&
+           (n == 0 || std::fwrite(data, 1, n, f) == n) && PutBig32(f, Crc32(data, n, Crc32(k, 4)));
+}
+
+bool Close(FilePtr file, bool written, std::string& error) {
+    if (std::fclose(file.release()) != 0 || !written) {
         error = "write failed";
         return false;
     }
     return true;
 }
 
-void AppendToVector(void* context, void* data, int size) {
-    auto* out = static_cast<std::vector<unsigned char>*>(context);
-    out->insert(out->end(), static_cast<unsigned char*>(data),
-                static_cast<unsigned char*>(data) + size);
+struct JpegOutput {
+    FILE* file;
+    bool ok;
+};
+
+void WriteToFile(void* context, void* data, int size) {
+    auto* out = static_cast<JpegOutput*>(context);
+    out->ok = out->ok && std::fwrite(data, 1, size_t(size), out->file) == size_t(size);
+}
+
+// The zlib stream of `raw`, for the caller to free with std::free. Throws std::bad_alloc.
+unsigned char* Deflate(std::vector<unsigned char>& raw, int& length) {
+    try {
+        unsigned char* z = stbi_zlib_compress(raw.data(), int(raw.size()), &length, 8);
+        StbBlocks().erase(z);  // the caller's now
+        return z;
+    } catch (...) {
+        FreeStbBlocks();
+        throw;
+    }
 }
 
 }  // namespace
@@ -215,35 +281,52 @@ bool WritePng(const std::string& path, const Picture& picture, std::string& erro
         }
     }
     int zlen = 0;
-    unsigned char* z = stbi_zlib_compress(raw.data(), int(raw.size()), &zlen, 8);
+    struct ZFree {
+        void operator()(unsigned char* z) const { std::free(z); }
+    };
+    const std::unique_ptr<unsigned char, ZFree> z(Deflate(raw, zlen));
     raw = std::vector<unsigned char>();
-    if (!z) {
-        error = "out of memory";
+    FilePtr f(std::fopen(path.c_str(), "wb"));
+    if (!f) {
+        error = std::strerror(errno);
         return false;
     }
-    std::vector<unsigned char> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<unsigned char> ihdr;
-    PutBig32(ihdr, uint32_t(picture.width));
-    PutBig32(ihdr, uint32_t(picture.height));
-    ihdr.push_back(static_cast<unsigned char>(picture.depth));
-    ihdr.push_back(kType[picture.channels]);
-    ihdr.insert(ihdr.end(), {0, 0, 0});
-    Chunk(file, "IHDR", ihdr.data(), ihdr.size());
-    Chunk(file, "IDAT", z, size_t(zlen));
-    STBIW_FREE(z);
-    Chunk(file, "IEND", nullptr, 0);
-    return WriteFile(path, file.data(), file.size(), error);
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    unsigned char ihdr[13] = {};
+    for (int i = 0; i < 4; ++i) {
+        ihdr[i] = static_cast<unsigned char>(uint32_t(picture.width) >> (24 - 8 * i));
+        ihdr[4 + i] = static_cast<unsigned char>(uint32_t(picture.height) >> (24 - 8 * i));
+    }
+    ihdr[8] = static_cast<unsigned char>(picture.depth);
+    ihdr[9] = kType[picture.channels];
+    const bool written = std::fwrite(kSignature, 1, 8, f.get()) == 8 &&
+                         PutChunk(f.get(), "IHDR", ihdr, sizeof ihdr) &&
+                         PutChunk(f.get(), "IDAT", z.get(), size_t(zlen)) &&
+                         PutChunk(f.get(), "IEND", nullptr, 0);
+    return Close(std::move(f), written, error);
 }
 
 bool WriteJpeg(const std::string& path, const Picture& picture, std::string& error) {
     const std::vector<unsigned char> rgb = Rgb8(picture);
-    std::vector<unsigned char> file;
-    if (!stbi_write_jpg_to_func(AppendToVector, &file, picture.width, picture.height, 3, rgb.data(),
-                                92)) {
+    FilePtr f(std::fopen(path.c_str(), "wb"));
+    if (!f) {
+        error = std::strerror(errno);
+        return false;
+    }
+    JpegOutput out{f.get(), true};
+    int encoded = 0;
+    try {
+        encoded = stbi_write_jpg_to_func(WriteToFile, &out, picture.width, picture.height, 3,
+                                         rgb.data(), 92);
+    } catch (...) {
+        FreeStbBlocks();
+        throw;
+    }
+    if (!encoded) {
         error = "JPEG encoding failed";
         return false;
     }
-    return WriteFile(path, file.data(), file.size(), error);
+    return Close(std::move(f), out.ok, error);
 }
 
 }  // namespace fw::cli::codec

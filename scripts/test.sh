@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: builds both Windows modules, the native tree under AddressSanitizer and
-# UBSan, runs the native and the Wine tests with CTest, then a short fuzzing run.
+# UBSan, runs the native and the Wine tests with CTest, the native tests again in a 32-bit
+# build and the 32-bit tool in a 32-bit host's address space, then a short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -18,5 +19,20 @@ cmake --build build/native-asan -j"$jobs"
 # Wine's dialogs need a display.
 xvfb-run -a -s "-screen 0 1280x1024x24" \
     ctest --test-dir build/native-asan --output-on-failure -j"$jobs"
+
+# The native suite again in 32 bits (i686 with the Windows module's floating point) under the
+# sanitizers; its pattern digests must equal those of the 64-bit build (which the Wine test
+# above compares with the Windows build's).
+native64=(frostweave_cli frostweave prismcore pattern_digest filter_run_integration_test)
+cmake --preset native >/dev/null
+cmake --build build/native -j"$jobs" --target "${native64[@]}"
+cmake --preset native32-asan -DFW_NATIVE64_BUILD_DIR="$PWD/build/native" >/dev/null
+cmake --build build/native32-asan -j"$jobs"
+ctest --test-dir build/native32-asan --output-on-failure -j"$jobs"
+# The plain 32-bit tool in an address space as small as a 32-bit host's, against the 64-bit one.
+cmake --preset native32 -DFW_NATIVE64_BUILD_DIR="$PWD/build/native" >/dev/null
+cmake --build build/native32 -j"$jobs" --target frostweave_cli frostweave prismcore \
+    filter_run_integration_test
+ctest --test-dir build/native32 -L address-space --output-on-failure
 
 fuzz/run_short.sh "${FUZZ_SECONDS:-20}"

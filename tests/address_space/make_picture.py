@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes a large RGB PNG quickly: the sample picture (cli/sample/window.png) enlarged to
 WIDTH x HEIGHT by repeating pixels, at 8 or 16 bits a channel, so a run on it has the sample's
-edges and smooth areas at any size. Standard library only; the same file on every run.
+edges and smooth areas at any size; with "alpha", opaque on the left fading to half on the
+right. Standard library only; the same file on every run.
 
-Usage: make_picture.py OUT.png WIDTH HEIGHT DEPTH
+Usage: make_picture.py OUT.png WIDTH HEIGHT DEPTH [alpha]
 """
 import os
 import struct
@@ -63,15 +64,17 @@ def chunk(kind, body):
 
 
 def main(argv):
-    if len(argv) != 5:
+    if len(argv) not in (5, 6) or argv[5:] not in ([], ['alpha']):
         raise SystemExit(__doc__)
     out, width, height, depth = argv[1], int(argv[2]), int(argv[3]), int(argv[4])
+    alpha = len(argv) == 6
     sw, sh, source = read_rgb8(SAMPLE)
     xmap = [x * sw // width for x in range(width)]
     scaled = {}
     with open(out, 'wb') as f:
         f.write(b'\x89PNG\r\n\x1a\n')
-        f.write(chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, depth, 2, 0, 0, 0)))
+        colour = 6 if alpha else 2
+        f.write(chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, depth, colour, 0, 0, 0)))
         z = zlib.compressobj(1)
         pending = b''
         for y in range(height):
@@ -79,8 +82,10 @@ def main(argv):
             if sy not in scaled:
                 row = source[sy]
                 pixels = [row[3 * x:3 * x + 3] for x in range(sw)]
+                if alpha:
+                    pixels = [p + bytes((255 - 128 * x // sw,)) for x, p in enumerate(pixels)]
                 if depth == 16:  # v * 257, big-endian: the byte twice
-                    pixels = [bytes((p[0], p[0], p[1], p[1], p[2], p[2])) for p in pixels]
+                    pixels = [bytes(b for v in p for b in (v, v)) for p in pixels]
                 scaled = {sy: b'\0' + b''.join(pixels[sx] for sx in xmap)}
             pending += z.compress(scaled[sy])
             if len(pending) >= 1 << 20:
