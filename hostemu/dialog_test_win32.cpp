@@ -602,6 +602,66 @@ uint32_t PreviewChecksum(HWND dialog) {
     return sum;
 }
 
+struct ChooserJob {
+    std::string browse;
+};
+
+// First visit of the chooser: into the folder, through its entries, then Cancel.
+DWORD WINAPI BrowseAndCancel(LPVOID param) {
+    const ChooserJob& j = *static_cast<const ChooserJob*>(param);
+    HWND chooser = FindModal("Open filter params");
+    if (!chooser) return 0;
+    Sleep(300);
+    SetDlgItemTextA(chooser, 1148, j.browse.c_str());  // go into the folder
+    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Sleep(500);
+    HWND panel = ChooserPanel(chooser);
+    HWND list = ChooserList(chooser);
+    CHECK(panel != nullptr && list != nullptr);
+    if (!panel || !list) return 0;
+    CHECK(SelectItem(list, "frost-wreath"));
+    CHECK(ShowsPreset(LookAtBox(panel)));
+    const double mismatch = BoxMismatch(panel, j.browse + "\\frost-wreath.fwv");
+    std::printf("preview box differs from the render in %.2f%% of its pixels\n", 100 * mismatch);
+    CHECK(mismatch == 0);
+    Shot(chooser, "chooser_preset");
+    CHECK(!SelectItem(list, "notes"));  // the chooser lists presets only
+    CHECK(SelectItem(list, "broken"));
+    CHECK(ShowsEmptyBox(LookAtBox(panel)));
+    Shot(chooser, "chooser_empty");
+    CHECK(SelectItem(list, "sub"));
+    CHECK(ShowsEmptyBox(LookAtBox(panel)));
+    CHECK(SelectItem(list, "frozen-lace"));
+    CHECK(ShowsPreset(LookAtBox(panel)));
+    // The switch: off empties the box at once, on previews the selection.
+    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+    Sleep(200);
+    CHECK(ShowsEmptyBox(LookAtBox(panel)));
+    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+    Sleep(300);
+    CHECK(ShowsPreset(LookAtBox(panel)));
+    // Left off, the switch is still off when the chooser opens next time.
+    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return 1;
+}
+
+// Next visit: the switch as it was left, turned on again, then Cancel.
+DWORD WINAPI ReopenAndCancel(LPVOID) {
+    HWND chooser = FindModal("Open filter params");
+    if (!chooser) return 0;
+    Sleep(300);
+    HWND panel = ChooserPanel(chooser);
+    CHECK(panel && IsDlgButtonChecked(panel, 667) == BST_UNCHECKED);
+    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
+    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return 1;
+}
+
 void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& picture,
                        const std::string& presets, const std::string& folder) {
     // A folder of two shipped presets, a text file, a file with a wrong header, a folder.
@@ -628,76 +688,15 @@ void TestPresetChooser(const hostemu::Module& module, const hostemu::Image& pict
         host,
         [&](HWND dialog) {
             before = Record(host);
-            struct Job {
-                std::string browse;
-                hostemu::EmulatedHost* host;
-                HWND dialog;
-            } job{browse, &host, dialog};
+            ChooserJob job{browse};
             // First visit: browse, look, cancel.
-            HANDLE user = CreateThread(
-                nullptr, 0,
-                [](LPVOID param) -> DWORD {
-                    const Job& j = *static_cast<const Job*>(param);
-                    HWND chooser = FindModal("Open filter params");
-                    if (!chooser) return 0;
-                    Sleep(300);
-                    SetDlgItemTextA(chooser, 1148, j.browse.c_str());  // go into the folder
-                    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                    Sleep(500);
-                    HWND panel = ChooserPanel(chooser);
-                    HWND list = ChooserList(chooser);
-                    CHECK(panel != nullptr && list != nullptr);
-                    if (!panel || !list) return 0;
-                    CHECK(SelectItem(list, "frost-wreath"));
-                    CHECK(ShowsPreset(LookAtBox(panel)));
-                    const double mismatch = BoxMismatch(panel, j.browse + "\\frost-wreath.fwv");
-                    std::printf("preview box differs from the render in %.2f%% of its pixels\n",
-                                100 * mismatch);
-                    CHECK(mismatch == 0);
-                    Shot(chooser, "chooser_preset");
-                    CHECK(!SelectItem(list, "notes"));  // the chooser lists presets only
-                    CHECK(SelectItem(list, "broken"));
-                    CHECK(ShowsEmptyBox(LookAtBox(panel)));
-                    Shot(chooser, "chooser_empty");
-                    CHECK(SelectItem(list, "sub"));
-                    CHECK(ShowsEmptyBox(LookAtBox(panel)));
-                    CHECK(SelectItem(list, "frozen-lace"));
-                    CHECK(ShowsPreset(LookAtBox(panel)));
-                    // The switch: off empties the box at once, on previews the selection.
-                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_UNCHECKED, 0);
-                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
-                    Sleep(200);
-                    CHECK(ShowsEmptyBox(LookAtBox(panel)));
-                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_CHECKED, 0);
-                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
-                    Sleep(300);
-                    CHECK(ShowsPreset(LookAtBox(panel)));
-                    // Left off, the switch is still off when the chooser opens next time.
-                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_UNCHECKED, 0);
-                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
-                    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                    return 1;
-                },
-                &job, 0, nullptr);
+            HANDLE user = CreateThread(nullptr, 0, BrowseAndCancel, &job, 0, nullptr);
             const uint32_t previewBefore = PreviewChecksum(dialog);
             Click(dialog, 1016);
             WaitForSingleObject(user, 30000);
             CloseHandle(user);
             CHECK(PreviewChecksum(dialog) == previewBefore);  // the dialog's preview as it was
-            HANDLE again = CreateThread(
-                nullptr, 0,
-                [](LPVOID) -> DWORD {
-                    HWND chooser = FindModal("Open filter params");
-                    if (!chooser) return 0;
-                    Sleep(300);
-                    HWND panel = ChooserPanel(chooser);
-                    CHECK(panel && IsDlgButtonChecked(panel, 667) == BST_UNCHECKED);
-                    SendDlgItemMessageA(panel, 667, BM_SETCHECK, BST_CHECKED, 0);
-                    SendMessageA(panel, WM_COMMAND, MAKEWPARAM(667, BN_CLICKED), 0);
-                    SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                    return 1;
-                },
-                nullptr, 0, nullptr);
+            HANDLE again = CreateThread(nullptr, 0, ReopenAndCancel, nullptr, 0, nullptr);
             Click(dialog, 1016);
             WaitForSingleObject(again, 30000);
             CloseHandle(again);
