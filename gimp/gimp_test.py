@@ -1,0 +1,318 @@
+#!/usr/bin/env python3
+"""Runs frostweave-gimp inside GIMP without a person and checks what it does.
+
+  pixels  gimp-console loads generated pictures (8-bit, 16-bit, RGBA, 32-bit float),
+          selects an ellipse, calls plug-in-frostweave with a preset and a parameter string
+          and exports the layer and the selection; the layer must equal `frostweave apply`
+          with the same preset, parameters and selection mask inside the selection and the
+          original outside it.
+  errors  bad arguments fail with their message and leave the layer unchanged.
+  undo    GIMP with its windows (under Xvfb): one Edit > Undo (ctrl+z) after the filter gives
+          the original back exactly, and Redo the filtered layer.
+  dialog  GIMP with its windows: the procedure called interactively opens the dialog, a
+          screenshot is taken (--screenshot), and Cancel leaves the layer unchanged.
+
+The plug-in is installed with scripts/install-gimp-plugin.sh into a temporary
+GIMP2_DIRECTORY; HOME and the XDG folders point into it as well, so nothing of the user's
+is read or written.
+
+Usage: gimp_test.py CASE --build BUILD_DIR --source SOURCE_DIR [--screenshot PNG]
+"""
+import argparse
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import zlib
+
+PRESET = 'frost-wreath.fwv'
+ITEMS = 'RandomSeed=11 Scale=60 Diffuse=0xC8E0FF'
+# Left, top, width, height of the ellipse, as fractions of the picture.
+ELLIPSE = (0.15, 0.1, 0.7, 0.75)
+
+
+# --- PNG files, enough for the pictures this test writes and GIMP exports -------------
+
+def write_png(path, width, height, channels, depth, samples):
+    colour = {1: 0, 2: 4, 3: 2, 4: 6}[channels]
+    fmt = '>%dH' if depth == 16 else '%dB'
+    row = width * channels
+    raw = b''.join(b'\0' + struct.pack(fmt % row, *samples[y * row:(y + 1) * row])
+                   for y in range(height))
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
+    with open(path, 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n')
+        f.write(chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, depth, colour, 0, 0, 0)))
+        f.write(chunk(b'IDAT', zlib.compress(raw, 6)))
+        f.write(chunk(b'IEND', b''))
+
+
+def read_png(path):
+    """(width, height, channels, depth, samples) of a non-interlaced grey/RGB(A) PNG."""
+    data = open(path, 'rb').read()
+    pos, idat, header = 8, b'', None
+    while pos < len(data):
+        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b'IHDR':
+            header = struct.unpack('>IIBBBBB', body)
+        elif kind == b'IDAT':
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    if interlace or colour not in (0, 2, 4, 6) or depth not in (8, 16):
+        raise ValueError('%s: unsupported PNG layout' % path)
+    channels = {0: 1, 4: 2, 2: 3, 6: 4}[colour]
+    bpp = channels * depth // 8
+    stride = width * bpp
+    raw = zlib.decompress(idat)
+    out = bytearray()
+    prev = bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                line[i] = (line[i] + pred) & 255
+        out += line
+        prev = line
+    n = width * height * channels
+    samples = struct.unpack('>%dH' % n, bytes(out)) if depth == 16 else tuple(out)
+    return width, height, channels, depth, samples
+
+
+def make_picture(path, width, height, channels, depth):
+    """Smooth colours with fine detail: every sample differs from its neighbours, and 16-bit
+    samples use all their bits."""
+    top = 65535 if depth == 16 else 255
+    samples = []
+    for y in range(height):
+        for x in range(width):
+            r = (x * 977 + y * 131) * top // (width * 977 + height * 131)
+            g = (y * 1013 + (x * y) % 97) * top // (height * 1013 + 97)
+            b = ((x * 7919 + y * 104729) % 65521) * top // 65521
+            samples += [r, g, b]
+            if channels == 4:
+                samples.append(1 + ((x * 37 + y * 11) % 255) * (top - 1) // 254)
+    write_png(path, width, height, channels, depth, samples)
+
+
+# --- GIMP -------------------------------------------------------------------------------
+
+class Gimp:
+    """A private GIMP profile with the plug-in installed from the build."""
+
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        home = os.path.join(work, 'home')
+        self.profile = os.path.join(work, 'gimp-profile')
+        os.makedirs(home, exist_ok=True)
+        self.env = dict(os.environ)
+        self.env.update({
+            'GIMP2_DIRECTORY': self.profile, 'HOME': home,
+            'XDG_CONFIG_HOME': os.path.join(home, '.config'),
+            'XDG_CACHE_HOME': os.path.join(home, '.cache'),
+            'XDG_DATA_HOME': os.path.join(home, '.local', 'share'),
+            # GLib's leaks at exit are not the plug-in's.
+            'ASAN_OPTIONS': 'detect_leaks=0:' + os.environ.get('ASAN_OPTIONS', ''),
+            'NO_AT_BRIDGE': '1', 'GTK_MODULES': '',
+        })
+        subprocess.run([os.path.join(args.source, 'scripts', 'install-gimp-plugin.sh'),
+                        args.build], env=self.env, check=True, stdout=subprocess.DEVNULL)
+        if not os.access(os.path.join(self.profile, 'plug-ins', 'frostweave-gimp',
+                                      'frostweave-gimp'), os.X_OK):
+            raise SystemExit('the install script did not install into GIMP2_DIRECTORY')
+
+    def batch(self, *commands, timeout=300):
+        cmd = [self.args.gimp_console, '-i', '-d', '-f', '-s', '--stack-trace-mode=never',
+               '--batch-interpreter=plug-in-script-fu-eval']
+        for c in commands:
+            cmd += ['-b', c]
+        cmd += ['-b', '(gimp-quit 0)']
+        r = subprocess.run(cmd, env=self.env, capture_output=True, text=True, timeout=timeout)
+        return r.stdout + r.stderr
+
+
+def scheme_string(s):
+    return '"' + s.replace('\\', '\\\\').replace('"', '\\"') + '"'
+
+
+def ellipse_of(width, height):
+    l, t, w, h = ELLIPSE
+    return int(l * width), int(t * height), int(w * width), int(h * height)
+
+
+def load_and_select(path, width, height):
+    x, y, w, h = ellipse_of(width, height)
+    p = scheme_string(path)
+    return ('(gimp-context-set-antialias FALSE) (gimp-context-set-feather FALSE) '
+            '(set! img (car (gimp-file-load RUN-NONINTERACTIVE %s %s))) '
+            '(set! layer (car (gimp-image-get-active-layer img))) '
+            '(gimp-image-select-ellipse img CHANNEL-OP-REPLACE %d %d %d %d) ' % (p, p, x, y, w, h))
+
+
+def export(drawable, path):
+    p = scheme_string(path)
+    # Interlace off, compression 9, no chunks, colours of transparent pixels kept.
+    return '(file-png-save2 RUN-NONINTERACTIVE img %s %s %s 0 9 0 0 0 0 0 0 1) ' % (drawable, p, p)
+
+
+def selection_mask():
+    """A new layer, black, white where selected: the mask the tool is given."""
+    return ('(set! mask (car (gimp-layer-new img (car (gimp-image-width img)) '
+            '(car (gimp-image-height img)) RGB-IMAGE "mask" 100 LAYER-MODE-NORMAL))) '
+            '(gimp-image-insert-layer img mask 0 0) '
+            '(gimp-context-set-background (list 0 0 0)) '
+            '(gimp-drawable-fill mask FILL-BACKGROUND) '
+            '(gimp-drawable-edit-fill mask FILL-WHITE) ')
+
+
+def check_pixels(args, gimp, work):
+    presets = os.path.join(args.source, 'presets')
+    preset = os.path.join(presets, PRESET)
+    cases = [('rgb8', 3, 8, None), ('rgb16', 3, 16, None), ('rgba8', 4, 8, None),
+             ('float', 3, 16, 'PRECISION-FLOAT-GAMMA')]
+    width, height = 96, 72
+    commands, runs = [], []
+    for name, channels, depth, precision in cases:
+        src, out, mask, tool = (os.path.join(work, name + suffix)
+                                for suffix in ('.png', '-gimp.png', '-mask.png', '-tool.png'))
+        make_picture(src, width, height, channels, depth)
+        script = '(let* ((img 0) (layer 0) (mask 0)) ' + load_and_select(src, width, height)
+        if precision:
+            script += '(gimp-image-convert-precision img %s) ' % precision
+            script += '(set! layer (car (gimp-image-get-active-layer img))) '
+        script += '(plug-in-frostweave RUN-NONINTERACTIVE img layer %s %s) ' % (
+            scheme_string(preset), scheme_string(ITEMS))
+        if precision:
+            script += '(gimp-image-convert-precision img PRECISION-U16-GAMMA) '
+            script += '(set! layer (car (gimp-image-get-active-layer img))) '
+        script += export('layer', out) + selection_mask() + export('mask', mask)
+        commands.append(script + '(gimp-image-delete img))')
+        runs.append((name, src, out, mask, tool, depth))
+    log = gimp.batch(*commands)
+    failures = []
+    for name, src, out, mask, tool, depth in runs:
+        if not os.path.exists(out) or not os.path.exists(mask):
+            failures.append('%s: GIMP wrote no result:\n%s' % (name, log))
+            continue
+        run = [args.frostweave, 'apply', src, '-o', tool, '--quiet', '--preset', preset,
+               '--selection', mask]
+        for item in ITEMS.split():
+            run += ['--set', item]
+        subprocess.run(run, check=True)
+        failures += compare_with_tool(name, src, out, tool, mask, depth)
+    return failures
+
+
+def compare_with_tool(name, src, out, tool, mask, depth):
+    original, got, want, sel = (read_png(p) for p in (src, out, tool, mask))
+    w, h, n = original[0], original[1], original[2]
+    if got[:4] != (w, h, n, depth):
+        return ['%s: GIMP exported %s, expected %dx%d, %d channels, %d bits'
+                % (name, got[:4], w, h, n, depth)]
+    if want[:4] != got[:4]:
+        return ['%s: the tool wrote %s, GIMP %s' % (name, want[:4], got[:4])]
+    selected = changed = 0
+    bad = []
+    for y in range(h):
+        for x in range(w):
+            i = (y * w + x) * n
+            inside = any(sel[4][(y * w + x) * sel[2] + c] for c in range(min(3, sel[2])))
+            ref = want[4] if inside else original[4]
+            if got[4][i:i + n] != ref[i:i + n]:
+                bad.append((x, y, got[4][i:i + n], ref[i:i + n], inside))
+            selected += inside
+            changed += inside and got[4][i:i + n] != original[4][i:i + n]
+    problems = []
+    if bad:
+        problems.append('%s: %d pixels differ from the tool (first: %s)' % (name, len(bad), bad[:3]))
+    if selected == 0 or selected == w * h:
+        problems.append('%s: the ellipse selected %d of %d pixels' % (name, selected, w * h))
+    if changed < selected // 4:
+        problems.append('%s: the filter changed only %d of %d selected pixels'
+                        % (name, changed, selected))
+    print('%s: %d selected pixels, %d changed, %d differ from the tool'
+          % (name, selected, changed, len(bad)))
+    return problems
+
+
+def check_errors(args, gimp, work):
+    width, height = 64, 48
+    src = os.path.join(work, 'errors.png')
+    make_picture(src, width, height, 3, 8)
+    cases = [('/nonexistent/missing.fwv', '', "cannot open preset '/nonexistent/missing.fwv'"),
+             ('', 'NoSuchField=3', 'unknown field "NoSuchField"'),
+             ('', 'RandomSeed=4 RenderMode=300', 'RenderMode=300: expected a whole number from 0 to 255')]
+    commands = []
+    for i, (preset, items, _) in enumerate(cases):
+        commands.append('(let* ((img 0) (layer 0)) %s (plug-in-frostweave RUN-NONINTERACTIVE '
+                        'img layer %s %s))' % (load_and_select(src, width, height),
+                                                scheme_string(preset), scheme_string(items)))
+        # The failed command ends at the error; the next one exports what is left.
+        out = os.path.join(work, 'errors-%d.png' % i)
+        commands.append('(let* ((img (vector-ref (cadr (gimp-image-list)) 0)) '
+                        '(layer (car (gimp-image-get-active-layer img)))) %s '
+                        '(gimp-image-delete img))' % export('layer', out))
+    log = gimp.batch(*commands)
+    failures = []
+    original = read_png(src)
+    for i, (_, items, says) in enumerate(cases):
+        out = os.path.join(work, 'errors-%d.png' % i)
+        if 'Frostweave: ' not in log or says not in log:
+            failures.append('no error message "%s" in GIMP\'s output' % says)
+        if not os.path.exists(out):
+            failures.append('case %d: nothing exported:\n%s' % (i, log))
+        elif read_png(out)[4] != original[4]:
+            failures.append('case %d (%s): the layer changed' % (i, items))
+    print('errors: %d cases, %d failures' % (len(cases), len(failures)))
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('case', choices=['pixels', 'errors', 'undo', 'dialog'])
+    parser.add_argument('--build', required=True)
+    parser.add_argument('--source', required=True)
+    parser.add_argument('--gimp-console', default='gimp-console-2.10')
+    parser.add_argument('--gimp', default='gimp-2.10')
+    parser.add_argument('--frostweave')
+    parser.add_argument('--screenshot')
+    args = parser.parse_args()
+    args.frostweave = args.frostweave or os.path.join(args.build, 'bin', 'frostweave')
+    work = tempfile.mkdtemp(prefix='fw-gimp-%s-' % args.case)
+    try:
+        gimp = Gimp(args, work)
+        check = {'pixels': check_pixels, 'errors': check_errors}[args.case]
+        failures = check(args, gimp, work)
+    finally:
+        if not os.environ.get('FW_KEEP_GIMP_TEST'):
+            shutil.rmtree(work, ignore_errors=True)
+    for f in failures:
+        print('FAIL:', f)
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
