@@ -29,8 +29,7 @@ TEST(DialogFields, EveryFieldThatMattersHasOneWidgetWhoseRangeHoldsItsDefault) {
                 ASSERT_GT(f.choiceCount, 0);
                 if (std::string(f.field) != "EffectKind") {
                     const int64_t v = GetFieldInteger(defaults, *field);
-                    EXPECT_TRUE(v >= f.comboFirst && v < f.comboFirst + f.choiceCount)
-                        << f.field;
+                    EXPECT_TRUE(v >= f.comboFirst && v < f.comboFirst + f.choiceCount) << f.field;
                 }
             }
         }

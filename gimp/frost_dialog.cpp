@@ -47,8 +47,8 @@ struct Dialog {
     gint32 image = -1, drawable = -1;
     EffectParameters live{};  // the settings shown, with the preview's pattern cache
     uint8_t* texture = nullptr;
-    cli::PixelRect box;                   // where the filter works, in layer pixels
-    std::vector<uint8_t> selection;       // 255 = selected over the box; empty: none
+    cli::PixelRect box;              // where the filter works, in layer pixels
+    std::vector<uint8_t> selection;  // 255 = selected over the box; empty: none
     bool hasAlpha = false;
     bool refreshing = false;  // widgets being set from the record: no writes back
     GtkWidget* window = nullptr;
@@ -112,8 +112,8 @@ void RenderOver(Dialog& d, EffectParameters& settings, std::vector<uint8_t>& rgb
     r.bumpSource = d.texture;
     r.selectionPresent = !d.selection.empty();
     if (r.selectionPresent)
-        r.selection = SelectionMask{d.selection.data(), d.box.Width(), d.box.Height(),
-                                    d.box.Width(), 0, 0};
+        r.selection =
+            SelectionMask{d.selection.data(), d.box.Width(), d.box.Height(), d.box.Width(), 0, 0};
     r.input = in.data();
     r.output = out.data();
     r.rowBytes = rw * 4;
@@ -138,8 +138,7 @@ void RenderPreview(GimpPreview* preview, Dialog* d) {
     std::vector<uint8_t> rgba = ReadRgba(d->drawable, GeglRectangle{x, y, w, h});
     RenderOver(*d, d->live, rgba, x, y, w, h);
     if (!d->hasAlpha) {  // the preview takes the layer's own layout
-        for (size_t i = 0; i < size_t(w) * h; ++i)
-            std::copy_n(&rgba[i * 4], 3, &rgba[i * 3]);
+        for (size_t i = 0; i < size_t(w) * h; ++i) std::copy_n(&rgba[i * 4], 3, &rgba[i * 3]);
     }
     gimp_preview_draw_buffer(preview, rgba.data(), w * (d->hasAlpha ? 4 : 3));
 }
@@ -190,9 +189,8 @@ void ShowRecord(Dialog& d) {
             const GimpRGB rgb = RgbOf(ColourRef(GetFieldInteger(d.live, f)));
             gimp_color_button_set_color(GIMP_COLOR_BUTTON(w.colour), &rgb);
         } else if (w.combo) {
-            const int value = std::string(f.name) == "EffectKind"
-                                  ? EffectIndexOf(d.live)
-                                  : int(GetFieldInteger(d.live, f));
+            const int value = std::string(f.name) == "EffectKind" ? EffectIndexOf(d.live)
+                                                                  : int(GetFieldInteger(d.live, f));
             gtk_combo_box_set_active(GTK_COMBO_BOX(w.combo), value - w.comboFirst);
         }
     }
@@ -256,9 +254,9 @@ void OnCombo(GtkComboBox* combo, WidgetRef* ref) {
 template <typename Handler>
 void Connect(Dialog& d, gpointer instance, const char* signal, Handler handler) {
     auto* ref = new WidgetRef{&d, d.widgets.size() - 1};
-    g_signal_connect_data(instance, signal, G_CALLBACK(handler), ref,
-                          [](gpointer data, GClosure*) { delete static_cast<WidgetRef*>(data); },
-                          GConnectFlags(0));
+    g_signal_connect_data(
+        instance, signal, G_CALLBACK(handler), ref,
+        [](gpointer data, GClosure*) { delete static_cast<WidgetRef*>(data); }, GConnectFlags(0));
 }
 
 void AddCombo(Dialog& d, GtkWidget* table, int row, const DialogField& spec) {
@@ -287,7 +285,8 @@ void AddField(Dialog& d, GtkWidget* table, int row, const DialogField& spec) {
             return;
         case DialogField::Kind::Toggle:
             widget = w.toggle = gtk_check_button_new_with_mnemonic(spec.label);
-            gtk_table_attach(GTK_TABLE(table), widget, 0, 3, row, row + 1, GTK_FILL, GTK_FILL, 0, 0);
+            gtk_table_attach(GTK_TABLE(table), widget, 0, 3, row, row + 1, GTK_FILL, GTK_FILL, 0,
+                             0);
             gtk_widget_show(widget);
             w.sensitive = widget;
             d.widgets.push_back(w);
@@ -295,8 +294,8 @@ void AddField(Dialog& d, GtkWidget* table, int row, const DialogField& spec) {
             return;
         case DialogField::Kind::Colour: {
             const GimpRGB rgb = RgbOf(0);
-            widget = w.colour = gimp_color_button_new(spec.label, 48, 18, &rgb,
-                                                      GIMP_COLOR_AREA_FLAT);
+            widget = w.colour =
+                gimp_color_button_new(spec.label, 48, 18, &rgb, GIMP_COLOR_AREA_FLAT);
             gimp_table_attach_aligned(GTK_TABLE(table), 0, row, spec.label, 0.0, 0.5, widget, 1,
                                       TRUE);
             w.sensitive = widget;
@@ -382,8 +381,8 @@ GdkPixbuf* PresetThumbnail(Dialog& d, const std::string& path) {
     guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
     const int stride = gdk_pixbuf_get_rowstride(pixbuf);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) std::copy_n(&out[(size_t(y) * w + x) * 4 + 1], 3,
-                                                pixels + y * stride + x * 3);
+        for (int x = 0; x < w; ++x)
+            std::copy_n(&out[(size_t(y) * w + x) * 4 + 1], 3, pixels + y * stride + x * 3);
     return pixbuf;
 }
 
@@ -397,7 +396,8 @@ gboolean NextThumbnail(gpointer data) {
     const size_t i = d.nextThumbnail++;
     GdkPixbuf* pixbuf = PresetThumbnail(d, d.presetFiles[i].path);
     GtkTreeIter iter;
-    if (pixbuf && gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(d.presets), &iter, nullptr, gint(i))) {
+    if (pixbuf &&
+        gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(d.presets), &iter, nullptr, gint(i))) {
         gtk_list_store_set(d.presets, &iter, 0, pixbuf, -1);
     }
     if (pixbuf) g_object_unref(pixbuf);
@@ -493,8 +493,7 @@ GtkWidget* Expander(const char* title, GtkWidget* child, bool expanded) {
 
 bool ReadFilterArea(Dialog& d) {
     gint x = 0, y = 0, w = 0, h = 0;
-    if (!gimp_drawable_mask_intersect(d.drawable, &x, &y, &w, &h) || w <= 0 || h <= 0)
-        return false;
+    if (!gimp_drawable_mask_intersect(d.drawable, &x, &y, &w, &h) || w <= 0 || h <= 0) return false;
     d.box = cli::PixelRect{x, y, x + w, y + h};
     d.hasAlpha = gimp_drawable_has_alpha(d.drawable);
     if (gimp_selection_is_empty(d.image)) return true;
@@ -503,8 +502,8 @@ bool ReadFilterArea(Dialog& d) {
     std::vector<float> amounts(size_t(w) * h);
     GeglBuffer* buffer = gimp_drawable_get_buffer(gimp_image_get_selection(d.image));
     const GeglRectangle rect = {ox + x, oy + y, w, h};
-    gegl_buffer_get(buffer, &rect, 1.0, babl_format("Y float"), amounts.data(),
-                    GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
+    gegl_buffer_get(buffer, &rect, 1.0, babl_format("Y float"), amounts.data(), GEGL_AUTO_ROWSTRIDE,
+                    GEGL_ABYSS_NONE);
     g_object_unref(buffer);
     d.selection = HostSelection(amounts);
     for (uint8_t& v : d.selection) v = v ? 255 : 0;  // as the host hands the mask over
@@ -513,12 +512,11 @@ bool ReadFilterArea(Dialog& d) {
 
 void Build(Dialog& d) {
     d.window = gimp_dialog_new("Frostweave", "frostweave-gimp", nullptr, GtkDialogFlags(0),
-                               gimp_standard_help_func, kProcedureName, "_Reset",
-                               kResponseReset, "_Save preset...", kResponseSave,
-                               GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL, GTK_STOCK_OK,
-                               GTK_RESPONSE_OK, nullptr);
+                               gimp_standard_help_func, kProcedureName, "_Reset", kResponseReset,
+                               "_Save preset...", kResponseSave, GTK_STOCK_CANCEL,
+                               GTK_RESPONSE_CANCEL, GTK_STOCK_OK, GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_alternative_button_order(GTK_DIALOG(d.window), GTK_RESPONSE_OK,
-                                             GTK_RESPONSE_CANCEL, -1);
+                                            GTK_RESPONSE_CANCEL, -1);
     gimp_window_set_transient(GTK_WINDOW(d.window));
 
     GtkWidget* columns = gtk_hbox_new(FALSE, 12);

@@ -5,7 +5,7 @@
           selects an ellipse, calls plug-in-frostweave with a preset and a parameter string
           and exports the layer and the selection; the layer must equal `frostweave apply`
           with the same preset, parameters and selection mask inside the selection and the
-          original outside it.
+          original outside it. A run with the last values ("Repeat") gives the same layer.
   errors  bad arguments fail with their message and leave the layer unchanged.
   undo    GIMP with its windows (under Xvfb): one Edit > Undo (ctrl+z) after the filter gives
           the original back exactly, and Redo the filtered layer.
@@ -211,6 +211,11 @@ def check_pixels(args, gimp, work):
         script += export('layer', out) + selection_mask() + export('mask', mask)
         commands.append(script + '(gimp-image-delete img))')
         runs.append((name, src, out, mask, tool, depth))
+    # "Repeat" takes the last run's settings (all runs above had the same) from GIMP.
+    repeat = os.path.join(work, 'rgb8-repeat.png')
+    commands.append('(let* ((img 0) (layer 0)) %s (plug-in-frostweave RUN-WITH-LAST-VALS img '
+                    'layer "" "") %s (gimp-image-delete img))'
+                    % (load_and_select(runs[0][1], width, height), export('layer', repeat)))
     log = gimp.batch(*commands)
     failures = []
     for name, src, out, mask, tool, depth in runs:
@@ -223,6 +228,8 @@ def check_pixels(args, gimp, work):
             run += ['--set', item]
         subprocess.run(run, check=True)
         failures += compare_with_tool(name, src, out, tool, mask, depth)
+    if not os.path.exists(repeat) or read_png(repeat) != read_png(runs[0][2]):
+        failures.append('a run with the last values differs from the run that set them')
     return failures
 
 
