@@ -9,8 +9,9 @@
   errors  bad arguments fail with their message and leave the layer unchanged.
   undo    GIMP with its windows (under Xvfb): one Edit > Undo (ctrl+z) after the filter gives
           the original back exactly, and Redo the filtered layer.
-  dialog  GIMP with its windows: the procedure called interactively opens the dialog, a
-          screenshot is taken (--screenshot), and Cancel leaves the layer unchanged.
+  dialog  GIMP with its windows: the procedure called interactively opens the dialog with
+          the last values, a screenshot is taken (--screenshot), Cancel leaves the layer
+          unchanged and OK gives the pixels of the scripted run that set those values.
 
 The plug-in is installed with scripts/install-gimp-plugin.sh into a temporary
 GIMP2_DIRECTORY; HOME and the XDG folders point into it as well, so nothing of the user's
@@ -432,48 +433,73 @@ def check_undo(args, gimp, work):
 
 
 def check_dialog(args, gimp, work):
-    src, after = os.path.join(work, 'dialog.png'), os.path.join(work, 'dialog-after.png')
+    src = os.path.join(work, 'dialog.png')
     shutil.copy(os.path.join(args.source, 'cli', 'sample', 'window.png'), src)
     width, height = read_png(src)[:2]
+    scripted, cancelled, accepted = (os.path.join(work, n) for n in (
+        'dialog-scripted.png', 'dialog-cancelled.png', 'dialog-accepted.png'))
     windows = GimpWindows(gimp)
     failures = []
     try:
+        # A scripted run first: its settings are the last values the dialog opens with.
+        ok, text = windows.run('(let* ((img 0) (layer 0)) %s (plug-in-frostweave '
+                               'RUN-NONINTERACTIVE img layer %s %s) %s (gimp-image-delete img))'
+                               % (load_and_select(src, width, height),
+                                  scheme_string(os.path.join(args.source, 'presets', PRESET)),
+                                  scheme_string(ITEMS), export('layer', scripted)))
+        if not ok:
+            return ['the scripted run failed: ' + text]
         ok, text = open_picture(windows, src, width, height)
         if not ok:
             return ['cannot open the picture: ' + text]
-        result = {}
-        call = threading.Thread(target=lambda: result.update(answer=windows.run(
-            '(plug-in-frostweave RUN-INTERACTIVE img layer "" "")')))
-        call.start()
-        dialog = wait_for_window('^Frostweave$')
-        if not dialog:
-            failures.append('the dialog did not open:\n' + windows.output())
-        else:
-            time.sleep(8)  # the preview and the thumbnails render
-            shot = args.screenshot or os.path.join(work, 'dialog-shot.png')
-            subprocess.run(['import', '-window', dialog, shot], check=True)
-            w, h = (int(v) for v in subprocess.run(
-                ['identify', '-format', '%w %h', shot], capture_output=True, text=True,
-                check=True).stdout.split())
-            colours = int(subprocess.run(['identify', '-format', '%k', shot],
-                                         capture_output=True, text=True).stdout or 0)
-            print('dialog: screenshot %s, %dx%d, %d colours' % (shot, w, h, colours))
-            if w < 400 or h < 300 or colours < 200:
-                failures.append('the screenshot looks empty (%dx%d, %d colours)' % (w, h, colours))
-            press(dialog, 'Escape')
-        call.join(timeout=60)
-        if call.is_alive():
-            failures.append('the dialog did not close on Escape')
-        else:
-            ok, text = windows.run('(begin %s)' % export('layer', after))
-            if not ok:
-                failures.append('export failed: ' + text)
-            elif read_png(after)[4] != read_png(src)[4]:
-                failures.append('cancelling the dialog changed the layer')
+        for keys, out in (('Escape', cancelled), ('alt+o', accepted)):
+            failures += run_dialog(args, windows, keys, out, screenshot=keys == 'Escape')
+            if failures:
+                break
     finally:
         windows.close()
+    if failures:
+        return failures
+    original, after_cancel, after_ok, wanted = (
+        read_png(p)[4] for p in (src, cancelled, accepted, scripted))
+    if after_cancel != original:
+        failures.append('cancelling the dialog changed the layer')
+    if after_ok != wanted:
+        failures.append('OK in the dialog opened with the last values gave other pixels than '
+                        'the scripted run that set them')
+    print('dialog: cancel leaves the layer %s, OK gives the scripted pixels %s'
+          % (after_cancel == original, after_ok == wanted))
     return failures
 
+
+def run_dialog(args, windows, keys, out, screenshot):
+    """Opens the dialog on `img`, presses `keys` in it and exports the layer to `out`."""
+    result = {}
+    call = threading.Thread(target=lambda: result.update(answer=windows.run(
+        '(plug-in-frostweave RUN-INTERACTIVE img layer "" "")')))
+    call.start()
+    dialog = wait_for_window('^Frostweave$')
+    if not dialog:
+        return ['the dialog did not open:\n' + windows.output()]
+    time.sleep(8 if screenshot else 2)  # the preview and the thumbnails render
+    failures = []
+    if screenshot:
+        shot = args.screenshot or os.path.join(os.path.dirname(out), 'dialog-shot.png')
+        subprocess.run(['import', '-window', dialog, shot], check=True)
+        w, h, colours = (int(v) for v in subprocess.run(
+            ['identify', '-format', '%w %h %k', shot], capture_output=True, text=True,
+            check=True).stdout.split())
+        print('dialog: screenshot %s, %dx%d, %d colours' % (shot, w, h, colours))
+        if w < 400 or h < 300 or colours < 200:
+            failures.append('the screenshot looks empty (%dx%d, %d colours)' % (w, h, colours))
+    press(dialog, keys)
+    call.join(timeout=300)
+    if call.is_alive():
+        return failures + ['the dialog did not close on %s' % keys]
+    ok, text = windows.run('(begin (gimp-displays-flush) %s)' % export('layer', out))
+    if not ok:
+        failures.append('export failed: ' + text)
+    return failures
 
 def main():
     parser = argparse.ArgumentParser()
