@@ -4,6 +4,7 @@
 #include <libgimp/gimpui.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "cli/host_pixels.h"
 #include "cli/parameter_options.h"
 #include "gimp/dialog_fields.h"
+#include "gimp/layer_pixels.h"
 #include "gimp/plugin_settings.h"
 #include "params/parameter_fields.h"
 #include "params/preset_file.h"
@@ -135,8 +137,12 @@ void RenderPreview(GimpPreview* preview, Dialog* d) {
     gimp_preview_get_position(preview, &x, &y);
     gimp_preview_get_size(preview, &w, &h);
     if (w <= 0 || h <= 0) return;
+    const gint64 start = g_get_monotonic_time();
     std::vector<uint8_t> rgba = ReadRgba(d->drawable, GeglRectangle{x, y, w, h});
     RenderOver(*d, d->live, rgba, x, y, w, h);
+    if (std::getenv("FROSTWEAVE_DEBUG"))
+        std::fprintf(stderr, "frostweave-gimp: preview %dx%d rendered in %.0f ms\n", w, h,
+                     double(g_get_monotonic_time() - start) / 1000.0);
     if (!d->hasAlpha) {  // the preview takes the layer's own layout
         for (size_t i = 0; i < size_t(w) * h; ++i) std::copy_n(&rgba[i * 4], 3, &rgba[i * 3]);
     }
@@ -496,16 +502,7 @@ bool ReadFilterArea(Dialog& d) {
     if (!gimp_drawable_mask_intersect(d.drawable, &x, &y, &w, &h) || w <= 0 || h <= 0) return false;
     d.box = cli::PixelRect{x, y, x + w, y + h};
     d.hasAlpha = gimp_drawable_has_alpha(d.drawable);
-    if (gimp_selection_is_empty(d.image)) return true;
-    gint ox = 0, oy = 0;
-    gimp_drawable_offsets(d.drawable, &ox, &oy);
-    std::vector<float> amounts(size_t(w) * h);
-    GeglBuffer* buffer = gimp_drawable_get_buffer(gimp_image_get_selection(d.image));
-    const GeglRectangle rect = {ox + x, oy + y, w, h};
-    gegl_buffer_get(buffer, &rect, 1.0, babl_format("Y float"), amounts.data(), GEGL_AUTO_ROWSTRIDE,
-                    GEGL_ABYSS_NONE);
-    g_object_unref(buffer);
-    d.selection = HostSelection(amounts);
+    d.selection = SelectionOver(d.image, d.drawable, d.box);
     for (uint8_t& v : d.selection) v = v ? 255 : 0;  // as the host hands the mask over
     return true;
 }

@@ -15,22 +15,20 @@ const Babl* PixelFormat(gint32 drawable, int channels, int depth) {
     return babl_format_with_space(name, gimp_drawable_get_format(drawable));
 }
 
-bool ReadSelection(gint32 image, gint32 drawable, int width, int height,
-                   std::vector<uint8_t>& selection) {
-    if (gimp_selection_is_empty(image)) return false;
+}  // namespace
+
+std::vector<uint8_t> SelectionOver(gint32 image, gint32 drawable, const cli::PixelRect& area) {
+    if (gimp_selection_is_empty(image)) return {};
     gint ox = 0, oy = 0;
     gimp_drawable_offsets(drawable, &ox, &oy);
-    std::vector<float> amounts(size_t(width) * size_t(height));
+    std::vector<float> amounts(size_t(area.Width()) * size_t(area.Height()));
     GeglBuffer* buffer = gimp_drawable_get_buffer(gimp_image_get_selection(image));
-    const GeglRectangle rect = {ox, oy, width, height};
+    const GeglRectangle rect = {ox + area.left, oy + area.top, area.Width(), area.Height()};
     gegl_buffer_get(buffer, &rect, 1.0, babl_format("Y float"), amounts.data(), GEGL_AUTO_ROWSTRIDE,
                     GEGL_ABYSS_NONE);
     g_object_unref(buffer);
-    selection = HostSelection(amounts);
-    return true;
+    return HostSelection(amounts);
 }
-
-}  // namespace
 
 bool ReadLayer(gint32 image, gint32 drawable, LayerPicture& layer, std::string& error) {
     if (!gimp_drawable_is_rgb(drawable)) {
@@ -68,7 +66,7 @@ bool ReadLayer(gint32 image, gint32 drawable, LayerPicture& layer, std::string& 
     }
     g_object_unref(buffer);
 
-    if (!ReadSelection(image, drawable, width, height, layer.selection)) layer.selection.clear();
+    layer.selection = SelectionOver(image, drawable, cli::PixelRect{0, 0, width, height});
     return true;
 }
 

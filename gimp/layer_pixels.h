@@ -25,6 +25,10 @@ struct LayerPicture {
 // the selection leaves none of it).
 bool ReadLayer(gint32 image, gint32 drawable, LayerPicture& layer, std::string& error);
 
+// The host's mask (1 = selected) over the layer pixels of `area`; empty when the image has no
+// selection.
+std::vector<uint8_t> SelectionOver(gint32 image, gint32 drawable, const cli::PixelRect& area);
+
 // Writes `result` (the whole layer's size) within `box` through the shadow buffer, merges it
 // as one undo step and updates the view.
 void WriteLayer(gint32 drawable, const cli::Picture& result, const cli::PixelRect& box);
