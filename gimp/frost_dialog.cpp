@@ -50,9 +50,9 @@ struct Dialog {
     EffectParameters live{};  // the settings shown, with the preview's pattern cache
     uint8_t* texture = nullptr;
     cli::PixelRect box;              // where the filter works, in layer pixels
+    double previewZoom = 0;          // layer pixels per preview pixel of the last render
     std::vector<uint8_t> selection;  // 255 = selected over the box; empty: none
-    bool hasAlpha = false;
-    bool refreshing = false;  // widgets being set from the record: no writes back
+    bool refreshing = false;         // widgets being set from the record: no writes back
     GtkWidget* window = nullptr;
     GtkWidget* preview = nullptr;
     GtkListStore* presets = nullptr;
@@ -76,77 +76,78 @@ void ReplaceLive(Dialog& d, const EffectParameters& settings) {
 
 // --- the preview -----------------------------------------------------------------------
 
-// The layer's pixels of `rect` as 8-bit RGBA (the preview is always 8-bit).
-std::vector<uint8_t> ReadRgba(gint32 drawable, const GeglRectangle& rect) {
-    std::vector<uint8_t> rgba(size_t(rect.width) * rect.height * 4);
-    GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
-    gegl_buffer_get(buffer, &rect, 1.0,
-                    babl_format_with_space("R'G'B'A u8", gimp_drawable_get_format(drawable)),
-                    rgba.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-    g_object_unref(buffer);
-    return rgba;
+// The selection over the scaled filter area (sw x sh rendered pixels), as a host samples
+// the mask for a zoomed preview.
+std::vector<uint8_t> ScaledSelection(const Dialog& d, int sw, int sh) {
+    std::vector<uint8_t> scaled(size_t(sw) * sh);
+    const int bw = d.box.Width(), bh = d.box.Height();
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const int sx = std::min(bw - 1, int(int64_t(x) * bw / sw));
+            const int sy = std::min(bh - 1, int(int64_t(y) * bh / sh));
+            scaled[size_t(y) * sw + x] = d.selection[size_t(sy) * bw + sx];
+        }
+    return scaled;
 }
 
-// Renders `live` over `rgba` (w x h at layer position x, y) at the preview quality: only the
-// part inside the filter box changes. `settings` keeps its pattern cache for the next call.
-void RenderOver(Dialog& d, EffectParameters& settings, std::vector<uint8_t>& rgba, int x, int y,
-                int w, int h) {
-    const int left = std::max(x, d.box.left), top = std::max(y, d.box.top);
-    const int right = std::min(x + w, d.box.right), bottom = std::min(y + h, d.box.bottom);
-    if (right <= left || bottom <= top) return;
-    const int rw = right - left, rh = bottom - top;
-    std::vector<uint8_t> in(size_t(rw) * rh * 4), out(in.size());
-    for (int row = 0; row < rh; ++row)
-        for (int col = 0; col < rw; ++col) {
-            const uint8_t* s = &rgba[(size_t(top - y + row) * w + (left - x + col)) * 4];
-            uint8_t* t = &in[(size_t(row) * rw + col) * 4];
-            t[0] = d.hasAlpha ? s[3] : 255;
-            t[1] = s[0];
-            t[2] = s[1];
-            t[3] = s[2];
-        }
-    SceneRequest r = WholeAreaRequest(settings, d.box.Width(), d.box.Height());
-    r.width = rw;
-    r.height = rh;
-    r.left = left - d.box.left;
-    r.top = top - d.box.top;
-    r.quality = 0;
-    r.bumpSource = d.texture;
-    r.selectionPresent = !d.selection.empty();
-    if (r.selectionPresent)
-        r.selection =
-            SelectionMask{d.selection.data(), d.box.Width(), d.box.Height(), d.box.Width(), 0, 0};
-    r.input = in.data();
-    r.output = out.data();
-    r.rowBytes = rw * 4;
-    if (!RenderScene(r)) return;
-    for (int row = 0; row < rh; ++row)
-        for (int col = 0; col < rw; ++col) {
-            const uint8_t* s = &out[(size_t(row) * rw + col) * 4];
-            uint8_t* t = &rgba[(size_t(top - y + row) * w + (left - x + col)) * 4];
-            t[0] = s[1];
-            t[1] = s[2];
-            t[2] = s[3];
-            if (d.hasAlpha) t[3] = s[0];
-        }
-}
-
-// GimpPreview says "invalidated" once changes have settled, so renders are coalesced.
+// GimpPreview says "invalidated" once changes have settled, so renders are coalesced. The
+// zoom preview shows the filter area (the selection's bounds) scaled to its size: the frost is
+// drawn over that picture at the preview quality, as the Windows dialog draws its zoomed view.
 void RenderPreview(GimpPreview* preview, Dialog* d) {
-    gint x = 0, y = 0, w = 0, h = 0;
-    gimp_preview_get_position(preview, &x, &y);
-    gimp_preview_get_size(preview, &w, &h);
-    if (w <= 0 || h <= 0) return;
     const gint64 start = g_get_monotonic_time();
-    std::vector<uint8_t> rgba = ReadRgba(d->drawable, GeglRectangle{x, y, w, h});
-    RenderOver(*d, d->live, rgba, x, y, w, h);
-    if (std::getenv("FROSTWEAVE_DEBUG"))
-        std::fprintf(stderr, "frostweave-gimp: preview %dx%d rendered in %.0f ms\n", w, h,
-                     double(g_get_monotonic_time() - start) / 1000.0);
-    if (!d->hasAlpha) {  // the preview takes the layer's own layout
-        for (size_t i = 0; i < size_t(w) * h; ++i) std::copy_n(&rgba[i * 4], 3, &rgba[i * 3]);
+    gint w = 0, h = 0, bpp = 0;
+    guchar* source = gimp_zoom_preview_get_source(GIMP_ZOOM_PREVIEW(preview), &w, &h, &bpp);
+    if (!source || w <= 0 || h <= 0 || (bpp != 3 && bpp != 4)) {
+        g_free(source);
+        return;
     }
-    gimp_preview_draw_buffer(preview, rgba.data(), w * (d->hasAlpha ? 4 : 3));
+    gint xoff = 0, yoff = 0;
+    gimp_preview_get_position(preview, &xoff, &yoff);
+    const double factor = gimp_zoom_preview_get_factor(GIMP_ZOOM_PREVIEW(preview));
+    const double zoom = double(d->box.Width()) / (w * factor);  // layer pixels per shown pixel
+    if (zoom != d->previewZoom) {
+        d->previewZoom = zoom;
+        d->live.NeedsRegeneration = 1;  // the pattern is grown for the scaled area
+    }
+
+    std::vector<uint8_t> in(size_t(w) * h * 4), out(in.size());
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        in[i * 4] = bpp == 4 ? source[i * 4 + 3] : 255;
+        std::copy_n(&source[i * bpp], 3, &in[i * 4 + 1]);
+    }
+    SceneRequest r = WholeAreaRequest(d->live, d->box.Width(), d->box.Height(), zoom);
+    const int width = std::min(w, r.width - xoff), height = std::min(h, r.height - yoff);
+    std::vector<uint8_t> mask;
+    if (width > 0 && height > 0) {
+        r.left = xoff;
+        r.top = yoff;
+        r.width = width;
+        r.height = height;
+        r.quality = 0;
+        r.bumpSource = d->texture;
+        r.selectionPresent = !d->selection.empty();
+        if (r.selectionPresent) {
+            const int sw = int(d->box.Width() / zoom + 0.5), sh = int(d->box.Height() / zoom + 0.5);
+            mask = ScaledSelection(*d, sw, sh);
+            r.selection = SelectionMask{mask.data(), sw, sh, sw, 0, 0};
+        }
+        r.input = in.data();
+        r.output = out.data();
+        r.rowBytes = w * 4;
+        if (RenderScene(r)) {
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const size_t i = size_t(y) * w + x;
+                    std::copy_n(&out[i * 4 + 1], 3, &source[i * bpp]);
+                    if (bpp == 4) source[i * 4 + 3] = out[i * 4];
+                }
+        }
+    }
+    gimp_preview_draw_buffer(preview, source, w * bpp);
+    g_free(source);
+    if (std::getenv("FROSTWEAVE_DEBUG"))
+        std::fprintf(stderr, "frostweave-gimp: preview %dx%d at 1:%.2f rendered in %.0f ms\n", w, h,
+                     zoom, double(g_get_monotonic_time() - start) / 1000.0);
 }
 
 void Changed(Dialog& d, bool regrows) {
@@ -501,7 +502,6 @@ bool ReadFilterArea(Dialog& d) {
     gint x = 0, y = 0, w = 0, h = 0;
     if (!gimp_drawable_mask_intersect(d.drawable, &x, &y, &w, &h) || w <= 0 || h <= 0) return false;
     d.box = cli::PixelRect{x, y, x + w, y + h};
-    d.hasAlpha = gimp_drawable_has_alpha(d.drawable);
     d.selection = SelectionOver(d.image, d.drawable, d.box);
     for (uint8_t& v : d.selection) v = v ? 255 : 0;  // as the host hands the mask over
     return true;
@@ -521,7 +521,7 @@ void Build(Dialog& d) {
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(d.window))), columns, TRUE,
                        TRUE, 0);
 
-    d.preview = gimp_drawable_preview_new_from_drawable_id(d.drawable);
+    d.preview = gimp_zoom_preview_new_from_drawable_id(d.drawable);
     gtk_widget_set_size_request(d.preview, 320, 320);
     gtk_box_pack_start(GTK_BOX(columns), d.preview, TRUE, TRUE, 0);
     g_signal_connect(d.preview, "invalidated", G_CALLBACK(RenderPreview), &d);
