@@ -104,6 +104,16 @@ void RenderPreview(GimpPreview* preview, Dialog* d) {
     gint xoff = 0, yoff = 0;
     gimp_preview_get_position(preview, &xoff, &yoff);
     const double factor = gimp_zoom_preview_get_factor(GIMP_ZOOM_PREVIEW(preview));
+    // As in the Windows dialog, never more than one layer pixel per preview pixel: the zoom
+    // stops at 1:1, where the preview shows what the filter writes.
+    const double actualSize = std::max(1.0, double(d->box.Width()) / w);
+    GimpZoomModel* model = gimp_zoom_preview_get_model(GIMP_ZOOM_PREVIEW(preview));
+    gimp_zoom_model_set_range(model, 1.0, actualSize);
+    if (factor > actualSize * 1.0001) {
+        g_free(source);
+        gimp_zoom_model_zoom(model, GIMP_ZOOM_TO, actualSize);  // renders again
+        return;
+    }
     const double zoom = double(d->box.Width()) / (w * factor);  // layer pixels per shown pixel
     if (zoom != d->previewZoom) {
         d->previewZoom = zoom;
