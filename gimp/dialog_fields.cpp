@@ -43,7 +43,7 @@ DialogField Colour(const char* field, const char* label) {
 }
 
 DialogField Seed() {
-    DialogField f = Number("RandomSeed", "Random _seed", 0, 100, 0);
+    DialogField f = Number("RandomSeed", "Ran_dom seed", 0, 100, 0);
     f.unbounded = true;
     return f;
 }
@@ -52,7 +52,7 @@ const DialogField kMain[] = {
     Choice("EffectKind", "_Effect", kEffectNames, kEffectCount, 0),
     Choice("MaskKind", "_Mask kind", kMaskKindNames, 7, 1),
     Choice("GrowDirect", "_Growth direction", kGrowDirectNames, kGrowDirectionCount, 1),
-    Choice("RenderMode", "_Render mode", kRenderModeNames, 5, 1, false),
+    Choice("RenderMode", "Re_nder mode", kRenderModeNames, 5, 1, false),
     Seed(),
 };
 
@@ -91,7 +91,7 @@ const DialogField kMaterial[] = {
     Number("BumpPercent", "Bump", -200, 200, 1, false),
 };
 const DialogField kGlass[] = {
-    Flag("UseGlass", "Use _glass"),
+    Flag("UseGlass", "_Use glass"),
     Number("Refraction", "Refraction", -100, 100, 1, false),
     Number("Koefficient", "Optical koefficient", -100, 100, 1, false),
     Number("Aberration", "Aberration", 0, 100, 1, false),
@@ -116,12 +116,14 @@ const DialogField kCarried[] = {
 
 const DialogGroup kMainGroup = {"Frost", kMain, int(std::size(kMain)), true};
 
+// Mnemonics are unique across the dialog and its buttons (_Reset, _Save preset, _OK, _Cancel,
+// _Help), so a key always reaches its widget.
 const DialogGroup kFieldGroups[6] = {
     {"_Placement", kPlacement, int(std::size(kPlacement)), true},
     {"Gro_wth", kGrowth, int(std::size(kGrowth)), false},
-    {"Ma_terial", kMaterial, int(std::size(kMaterial)), false},
+    {"Mater_ial", kMaterial, int(std::size(kMaterial)), false},
     {"G_lass", kGlass, int(std::size(kGlass)), false},
-    {"_Light", kLight, int(std::size(kLight)), false},
+    {"Ligh_t", kLight, int(std::size(kLight)), false},
     {"Carried by presets only", kCarried, int(std::size(kCarried)), false},
 };
 

@@ -30,6 +30,10 @@ struct DialogGroup {
     bool expanded;
 };
 
+// The dialog's own buttons beside GTK's _OK, _Cancel and _Help.
+inline constexpr char kResetLabel[] = "_Reset";
+inline constexpr char kSavePresetLabel[] = "_Save preset...";
+
 // Effect, mask kind, growth direction, render mode, random seed: always shown.
 extern const DialogGroup kMainGroup;
 // Every other field the dialog edits, in expandable groups.

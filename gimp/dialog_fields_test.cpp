@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <string>
 
@@ -50,6 +51,24 @@ TEST(DialogFields, EveryEffectDependentControlIsFound) {
         if (auto c = EffectControlOf(f.name)) ++found[int(*c)];
     for (int c = 0; c < int(EffectControl::Count); ++c) EXPECT_EQ(found[c], 1) << c;
     EXPECT_FALSE(EffectControlOf("Scale").has_value());
+}
+
+TEST(DialogFields, EveryMnemonicReachesOneWidget) {
+    std::map<char, std::string> owner;
+    auto claim = [&](const std::string& label) {
+        const size_t at = label.find('_');
+        if (at == std::string::npos || at + 1 >= label.size()) return;
+        const char key = char(std::tolower(static_cast<unsigned char>(label[at + 1])));
+        EXPECT_TRUE(owner.emplace(key, label).second)
+            << label << " and " << owner[key] << " share Alt+" << key;
+    };
+    for (const char* button : {"_OK", "_Cancel", "_Help", kResetLabel, kSavePresetLabel})
+        claim(button);
+    for (int i = 0; i < kMainGroup.count; ++i) claim(kMainGroup.fields[i].label);
+    for (const DialogGroup& g : kFieldGroups) {
+        claim(g.title);
+        for (int i = 0; i < g.count; ++i) claim(g.fields[i].label);
+    }
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
           the original back exactly, and Redo the filtered layer.
   dialog  GIMP with its windows: the procedure called interactively opens the dialog with
           the last values, a screenshot is taken (--screenshot), Cancel leaves the layer
-          unchanged and OK gives the pixels of the scripted run that set those values.
+          unchanged, OK gives the pixels of the scripted run that set those values, Reset
+          gives the defaults, a click on a preset gives that preset, and "Save preset..."
+          writes a file that gives the same pixels again.
 
 The plug-in is installed with scripts/install-gimp-plugin.sh into a temporary
 GIMP2_DIRECTORY; HOME and the XDG folders point into it as well, so nothing of the user's
@@ -432,56 +434,100 @@ def check_undo(args, gimp, work):
     return failures
 
 
+def scripted_run(windows, src, width, height, preset, items, out):
+    """The filter on a fresh copy of `src` with the same ellipse, as a script calls it."""
+    return windows.run('(let* ((img 0) (layer 0)) %s (plug-in-frostweave RUN-NONINTERACTIVE '
+                       'img layer %s %s) %s (gimp-image-delete img))'
+                       % (load_and_select(src, width, height), scheme_string(preset),
+                          scheme_string(items), export('layer', out)))
+
+
+def click_first_preset(dialog):
+    # The presets sit in name order at the dialog's top right (aurora-ice first).
+    xdotool('mousemove', '--window', dialog, '397', '80', 'click', '1')
+    time.sleep(1)
+
+
+def save_preset(dialog, name):
+    press(dialog, 'alt+s')
+    chooser = wait_for_window('^Save Frostweave Preset$', timeout=30)
+    if not chooser:
+        return False
+    press(chooser, 'ctrl+a')
+    xdotool('type', '--delay', '50', name)
+    xdotool('key', 'Return')
+    time.sleep(2)
+    return True
+
+
 def check_dialog(args, gimp, work):
     src = os.path.join(work, 'dialog.png')
     shutil.copy(os.path.join(args.source, 'cli', 'sample', 'window.png'), src)
     width, height = read_png(src)[:2]
-    scripted, cancelled, accepted = (os.path.join(work, n) for n in (
-        'dialog-scripted.png', 'dialog-cancelled.png', 'dialog-accepted.png'))
+    presets = os.path.join(args.source, 'presets')
+    saved = os.path.join(gimp.profile, 'frostweave', 'presets', 'saved-test.fwv')
+    out = {n: os.path.join(work, 'dialog-%s.png' % n) for n in (
+        'scripted', 'defaults', 'aurora', 'saved', 'cancelled', 'accepted', 'reset', 'picked')}
     windows = GimpWindows(gimp)
     failures = []
     try:
-        # A scripted run first: its settings are the last values the dialog opens with.
-        ok, text = windows.run('(let* ((img 0) (layer 0)) %s (plug-in-frostweave '
-                               'RUN-NONINTERACTIVE img layer %s %s) %s (gimp-image-delete img))'
-                               % (load_and_select(src, width, height),
-                                  scheme_string(os.path.join(args.source, 'presets', PRESET)),
-                                  scheme_string(ITEMS), export('layer', scripted)))
-        if not ok:
-            return ['the scripted run failed: ' + text]
-        ok, text = open_picture(windows, src, width, height)
-        if not ok:
-            return ['cannot open the picture: ' + text]
-        for keys, out in (('Escape', cancelled), ('alt+o', accepted)):
-            failures += run_dialog(args, windows, keys, out, screenshot=keys == 'Escape')
+        # Scripted runs first; the last one's settings are the last values the dialog opens
+        # with.
+        for name, preset, items in (('defaults', '', ''),
+                                    ('aurora', os.path.join(presets, 'aurora-ice.fwv'), ''),
+                                    ('scripted', os.path.join(presets, PRESET), ITEMS)):
+            ok, text = scripted_run(windows, src, width, height, preset, items, out[name])
+            if not ok:
+                return ['the scripted run failed: ' + text]
+        cycles = [
+            ('cancelled', lambda d: press(d, 'Escape'), True),
+            ('accepted', lambda d: press(d, 'alt+o'), False),
+            ('reset', lambda d: (press(d, 'alt+r'), time.sleep(1), press(d, 'alt+o')), False),
+            ('picked', lambda d: (click_first_preset(d),
+                                  save_preset(d, 'saved-test') or failures.append(
+                                      'the Save preset chooser did not open'),
+                                  press(d, 'alt+o')), False),
+        ]
+        for name, act, screenshot in cycles:
+            ok, text = open_picture(windows, src, width, height)  # each on the original
+            if not ok:
+                return ['cannot open the picture: ' + text]
+            failures += run_dialog(args, windows, act, out[name], screenshot)
             if failures:
-                break
+                return failures
+        if not os.path.exists(saved):
+            return ['Save preset... wrote no %s' % saved]
+        ok, text = scripted_run(windows, src, width, height, saved, '', out['saved'])
+        if not ok:
+            return ['the saved preset does not load: ' + text]
     finally:
         windows.close()
-    if failures:
-        return failures
-    original, after_cancel, after_ok, wanted = (
-        read_png(p)[4] for p in (src, cancelled, accepted, scripted))
-    if after_cancel != original:
-        failures.append('cancelling the dialog changed the layer')
-    if after_ok != wanted:
-        failures.append('OK in the dialog opened with the last values gave other pixels than '
-                        'the scripted run that set them')
-    print('dialog: cancel leaves the layer %s, OK gives the scripted pixels %s'
-          % (after_cancel == original, after_ok == wanted))
+    pixels = {n: read_png(p)[4] for n, p in out.items()}
+    original = read_png(src)[4]
+    for got, want, what in (
+            ('cancelled', None, 'Cancel left the layer unchanged'),
+            ('accepted', 'scripted', 'OK with the last values gave the scripted run\'s pixels'),
+            ('reset', 'defaults', 'Reset then OK gave the defaults\' pixels'),
+            ('picked', 'aurora', 'a click on a preset then OK gave that preset\'s pixels'),
+            ('saved', 'aurora', 'the preset saved from the dialog gives the same pixels')):
+        same = pixels[got] == (pixels[want] if want else original)
+        print('dialog: %s: %s' % (what, same))
+        if not same:
+            failures.append('not so: ' + what)
+    if pixels['aurora'] == pixels['defaults'] or pixels['scripted'] == pixels['defaults']:
+        failures.append('the presets change nothing: the checks above prove nothing')
     return failures
 
 
-def run_dialog(args, windows, keys, out, screenshot):
-    """Opens the dialog on `img`, presses `keys` in it and exports the layer to `out`."""
-    result = {}
-    call = threading.Thread(target=lambda: result.update(answer=windows.run(
-        '(plug-in-frostweave RUN-INTERACTIVE img layer "" "")')))
+def run_dialog(args, windows, act, out, screenshot):
+    """Opens the dialog on `img`, lets `act` work it and exports the layer to `out`."""
+    call = threading.Thread(target=lambda: windows.run(
+        '(plug-in-frostweave RUN-INTERACTIVE img layer "" "")'))
     call.start()
     dialog = wait_for_window('^Frostweave$')
     if not dialog:
         return ['the dialog did not open:\n' + windows.output()]
-    time.sleep(8 if screenshot else 2)  # the preview and the thumbnails render
+    time.sleep(8 if screenshot else 3)  # the preview and the thumbnails render
     failures = []
     if screenshot:
         shot = args.screenshot or os.path.join(os.path.dirname(out), 'dialog-shot.png')
@@ -492,10 +538,10 @@ def run_dialog(args, windows, keys, out, screenshot):
         print('dialog: screenshot %s, %dx%d, %d colours' % (shot, w, h, colours))
         if w < 400 or h < 300 or colours < 200:
             failures.append('the screenshot looks empty (%dx%d, %d colours)' % (w, h, colours))
-    press(dialog, keys)
+    act(dialog)
     call.join(timeout=300)
     if call.is_alive():
-        return failures + ['the dialog did not close on %s' % keys]
+        return failures + ['the dialog did not close']
     ok, text = windows.run('(begin (gimp-displays-flush) %s)' % export('layer', out))
     if not ok:
         failures.append('export failed: ' + text)
