@@ -558,8 +558,10 @@ def main():
     parser.add_argument('--screenshot')
     args = parser.parse_args()
     args.frostweave = args.frostweave or os.path.join(args.build, 'bin', 'frostweave')
-    if args.case in ('undo', 'dialog') and not os.environ.get('DISPLAY'):
-        # The test command runs under xvfb-run; alone, this script starts its own.
+    if args.case in ('undo', 'dialog') and not os.environ.get('FW_GIMP_TEST_DISPLAY'):
+        # A display of its own: keys go to GIMP's windows, not to those of tests running
+        # beside it on the test command's display (Wine's dialogs).
+        os.environ['FW_GIMP_TEST_DISPLAY'] = '1'
         os.execvp('xvfb-run', ['xvfb-run', '-a', '-s', '-screen 0 1280x1024x24',
                                sys.executable] + sys.argv)
     work = tempfile.mkdtemp(prefix='fw-gimp-%s-' % args.case)
