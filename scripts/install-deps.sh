@@ -13,6 +13,8 @@ packages=(
     g++-multilib googletest
     # Where the kernel refuses i686 programs, the 32-bit digests run under emulation.
     qemu-user
+    # The GIMP plug-in and its tests (gimp-console, and GIMP with its windows under Xvfb).
+    gimp libgimp2.0-dev pkg-config
 )
 missing=()
 for p in "${packages[@]}"; do
