@@ -105,7 +105,9 @@ class StopSignalsHeld {
     sigset_t previous_;
 };
 #else
-struct StopSignalsHeld {};
+struct StopSignalsHeld {
+    StopSignalsHeld() {}  // Windows runs signal handlers on a thread of their own
+};
 #endif
 
 std::string RandomPart() {
@@ -260,11 +262,13 @@ std::string OutputProblem(const std::string& path) {
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     const fs::file_status status = fs::status(folder, ec);
-    if (!fs::exists(status)) return "folder '" + folder.string() + "' does not exist";
-    if (!fs::is_directory(status)) return "'" + folder.string() + "' is not a folder";
+    std::string problem = "folder '";  // built in steps: GCC 12 warns falsely on "'" + string
+    problem += folder.string();
+    if (!fs::exists(status)) return problem + "' does not exist";
+    if (!fs::is_directory(status)) return problem.substr(7) + "' is not a folder";
 #if !defined(_WIN32)
     if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "folder '" + folder.string() + "' is not writable (" + std::strerror(errno) + ")";
+        return problem + "' is not writable (" + std::strerror(errno) + ")";
 #endif
     return {};
 }
