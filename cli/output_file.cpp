@@ -209,10 +209,12 @@ bool OutputFile::Commit(std::string& error) {
         error = "cannot write '" + target_ + "': nothing was written";
         return false;
     }
-    if (!SameFile(descriptor_, temp_)) {
+    const bool ours = SameFile(descriptor_, temp_);
+    // Windows renames no file that is still open.
+    CloseDescriptor(descriptor_);
+    descriptor_ = -1;
+    if (!ours) {
         // Someone replaced our temporary; whatever is there now is not ours to move or remove.
-        CloseDescriptor(descriptor_);
-        descriptor_ = -1;
         g_slots[slot_].state.store(kFree);
         slot_ = -1;
         error = "cannot write '" + target_ + "': its temporary file was replaced while writing";
@@ -234,8 +236,6 @@ bool OutputFile::Commit(std::string& error) {
         Discard();
         return false;
     }
-    CloseDescriptor(descriptor_);
-    descriptor_ = -1;
     slot_ = -1;
     return true;
 }
