@@ -43,7 +43,7 @@ void ReportBand(double within) {
     const FilterRecord* fr = g_shim.record;
     if (!fr) return;
     const int height = fr->filterRect.bottom - fr->filterRect.top;
-    const int top = fr->inRect.top, bottom = std::min(fr->inRect.bottom, fr->filterRect.bottom);
+    const int top = fr->outRect.top, bottom = std::min(fr->outRect.bottom, fr->filterRect.bottom);
     if (height > 0 && bottom > top)
         Report((top - fr->filterRect.top + within * (bottom - top)) / height);
 }

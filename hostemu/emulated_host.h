@@ -62,6 +62,8 @@ struct HostOptions {
     int16_t playInfo = fw::sdk::kPlayDisplay;  // what the host says about showing the dialog
     bool callParameters = true;      // false: the host never calls the parameters selector
     bool clipAndReplicate = false;   // requested rectangles are cut to the image, edges repeated
+    int inputRowsBeyondOutput = -1;  // the input is cut to this many rows around the output
+                                     // rectangle (-1: as asked)
     bool eightBitOnly = false;       // the host hands over 8-bit data whatever the document
     bool brokenHandleSizes = false;  // getSizeProc answers 0, setSizeProc does nothing
     int16_t filterCase = -1;         // -1: set from the selection; 0: not set, as some hosts
@@ -193,7 +195,22 @@ class EmulatedHost {
     int16_t result_ = 0;
 
     // Buffers handed to the filter for the current rectangles.
-    std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
+    // Left uninitialised where they are about to be written whole.
+    struct Buffer {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t size = 0;
+        void Allocate(size_t n);  // throws bad_alloc
+        void Free() {
+            bytes.reset();
+            size = 0;
+        }
+        uint8_t* data() { return bytes.get(); }
+    };
+    Buffer inBuf_, outBuf_, maskBuf_;
+    // Rows as they were before the run's bands went back, kept once a filter asks for input
+    // beyond its output rectangle (a real host filters from an unchanged copy).
+    std::vector<std::unique_ptr<uint16_t[]>> originals_;
+    bool keepOriginals_ = false;
     fw::sdk::Rect outFetched_{};
     int outLo_ = 0, outHi_ = -1;
     int outScale_ = 1;
