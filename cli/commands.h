@@ -22,6 +22,7 @@ struct RunArgs {
     std::string selection;  // mask picture
     int jobs = 1;
     bool quiet = false;
+    bool smallPng = false;  // PNG files as small as they can be made, however long it takes
 };
 
 struct ApplyArgs {

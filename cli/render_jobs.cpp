@@ -76,6 +76,7 @@ std::vector<std::string> ChildArguments(const Job& job, const RunArgs& run,
         args.push_back(std::to_string(run.host.maxSpace));
     }
     if (run.host.hostDrivenBands) args.push_back("--host-driven-bands");
+    if (run.smallPng) args.push_back("--small-png");
     if (run.host.noHandleProcs) args.push_back("--no-handle-procs");
     if (!run.selection.empty()) {
         args.push_back("--selection");
@@ -89,6 +90,7 @@ std::vector<std::string> ChildArguments(const Job& job, const RunArgs& run,
 }  // namespace
 
 int RunJobs(const std::vector<Job>& jobs, const RunArgs& run) {
+    SetPngEffort(run.smallPng ? PngEffort::Smallest : PngEffort::Fast);
     const std::string modulePath = ModulePathFor(run);
     std::string error;
     auto module = FilterModule::Load(modulePath, error);

@@ -12,8 +12,10 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <sys/mman.h>
 #endif
 
+#include "host/parallel_rows.h"
 #include "platform/block_size.h"
 
 namespace hostemu {
@@ -412,6 +414,16 @@ void EmulatedHost::Buffer::Allocate(size_t n) {
     if (n == 0) return;
     bytes.reset(new uint8_t[n]);
     size = n;
+#if !defined(_WIN32)
+    // Untouched yet: on large pages the first touch faults once every 2 MB, not every 4 KB.
+    constexpr size_t kLarge = size_t(4) << 20, kPage = 4096;
+    if (n >= kLarge) {
+        const uintptr_t from =
+            (reinterpret_cast<uintptr_t>(bytes.get()) + kPage - 1) & ~(kPage - 1);
+        const uintptr_t to = (reinterpret_cast<uintptr_t>(bytes.get()) + n) & ~(kPage - 1);
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    }
+#endif
 }
 
 bool EmulatedHost::FetchBuffers() {
@@ -482,6 +494,10 @@ void EmulatedHost::FetchBuffersOrThrow() {
     // The input is the document as it was before the run, whatever bands went back since.
     if (!IsEmpty(in) && !IsEmpty(out) && (in.top < out.top || in.bottom > out.bottom))
         keepOriginals_ = true;
+    // Band walks go down the picture: what lies above this input is not asked for again.
+    if (!IsEmpty(in))
+        for (int y = 0; y < std::min<int>(in.top, int(originals_.size())); ++y)
+            originals_[size_t(y)].reset();
     auto original = [&](int y) -> const uint16_t* {
         if (size_t(y) < originals_.size() && originals_[size_t(y)])
             return originals_[size_t(y)].get();
@@ -496,21 +512,23 @@ void EmulatedHost::FetchBuffersOrThrow() {
         // Whole document rows of every plane go across as they are.
         const bool direct =
             scale == 1 && lo == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width;
-        for (int y = 0; y < h; ++y) {
-            uint8_t* row = buf.data() + size_t(y) * rowBytes;
-            const int docY = r.top + y;
-            if (direct && docY >= 0 && docY < image_.height) {
-                SamplesToRow(rowOf(docY) + size_t(r.left) * n, row, size_t(w) * n, bytes);
-            } else {
-                for (int x = 0; x < w; ++x)
-                    for (int p = 0; p < n; ++p)
-                        Store(row, (size_t(x) * n + p) * bytes,
-                              SampleOrPad(image_, rowOf, (r.left + x) * scale, docY * scale,
-                                          std::min(lo + p, image_.planes - 1), padding),
-                              bytes);
+        fw::ForRowRanges(h, size_t(rowBytes), [&](int first, int count) {
+            for (int y = first; y < first + count; ++y) {
+                uint8_t* row = buf.data() + size_t(y) * rowBytes;
+                const int docY = r.top + y;
+                if (direct && docY >= 0 && docY < image_.height) {
+                    SamplesToRow(rowOf(docY) + size_t(r.left) * n, row, size_t(w) * n, bytes);
+                } else {
+                    for (int x = 0; x < w; ++x)
+                        for (int p = 0; p < n; ++p)
+                            Store(row, (size_t(x) * n + p) * bytes,
+                                  SampleOrPad(image_, rowOf, (r.left + x) * scale, docY * scale,
+                                              std::min(lo + p, image_.planes - 1), padding),
+                                  bytes);
+                }
+                std::memset(row + used, 0xCD, size_t(rowBytes) - used);  // catches unwritten reads
             }
-            std::memset(row + used, 0xCD, size_t(rowBytes) - used);  // catches unwritten reads
-        }
+        });
         std::memset(buf.data() + size_t(h) * rowBytes, 0xCD, buf.size - size_t(h) * rowBytes);
         return buf.data();
     };
@@ -552,8 +570,8 @@ void EmulatedHost::CommitOutput() {
     const int bytes = image_.depth == 16 ? 2 : 1;
     const Rect& r = outFetched_;
     const int w = r.right - r.left, n = outHi_ - outLo_ + 1;
-    for (int y = r.top; y < r.bottom; ++y) {
-        if (y < 0 || y >= image_.height) continue;
+    const int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, image_.height);
+    for (int y = top; y < bottom; ++y) {
         const int written = y - fr.filterRect.top;
         if (written >= 0) {
             if (size_t(written) >= rowWrites_.size()) rowWrites_.resize(size_t(written) + 1, 0);
@@ -569,18 +587,23 @@ void EmulatedHost::CommitOutput() {
                 std::memcpy(kept.get(), &image_.At(0, y, 0), samples * 2);
             }
         }
-        const uint8_t* row = outBuf_.data() + size_t(y - r.top) * fr.outRowBytes;
-        if (outLo_ == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width) {
-            RowToSamples(row, &image_.At(r.left, y, 0), size_t(w) * n, bytes);
-            continue;
-        }
-        for (int x = 0; x < w; ++x) {
-            const int dx = r.left + x;
-            if (dx < 0 || dx >= image_.width) continue;
-            for (int p = 0; p < n && outLo_ + p < image_.planes; ++p)
-                image_.At(dx, y, outLo_ + p) = Load(row, (size_t(x) * n + p) * bytes, bytes);
-        }
     }
+    const bool direct = outLo_ == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width;
+    fw::ForRowRanges(bottom - top, size_t(fr.outRowBytes), [&](int first, int count) {
+        for (int y = top + first; y < top + first + count; ++y) {
+            const uint8_t* row = outBuf_.data() + size_t(y - r.top) * fr.outRowBytes;
+            if (direct) {
+                RowToSamples(row, &image_.At(r.left, y, 0), size_t(w) * n, bytes);
+                continue;
+            }
+            for (int x = 0; x < w; ++x) {
+                const int dx = r.left + x;
+                if (dx < 0 || dx >= image_.width) continue;
+                for (int p = 0; p < n && outLo_ + p < image_.planes; ++p)
+                    image_.At(dx, y, outLo_ + p) = Load(row, (size_t(x) * n + p) * bytes, bytes);
+            }
+        }
+    });
 }
 
 void EmulatedHost::FreeBuffers() {

@@ -208,7 +208,8 @@ class EmulatedHost {
     };
     Buffer inBuf_, outBuf_, maskBuf_;
     // Rows as they were before the run's bands went back, kept once a filter asks for input
-    // beyond its output rectangle (a real host filters from an unchanged copy).
+    // beyond its output rectangle (a real host filters from an unchanged copy), down to the
+    // top of the latest input.
     std::vector<std::unique_ptr<uint16_t[]>> originals_;
     bool keepOriginals_ = false;
     fw::sdk::Rect outFetched_{};
