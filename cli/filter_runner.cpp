@@ -193,6 +193,8 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
     // The document moves into the host for the run and comes back after it. A failed run
     // writes no file, so the host keeps no undo copy (a whole document at 100 megapixels).
     host.Options().undo = false;
+    // Nor does it need the document apart from the filter's buffers.
+    host.Options().inPlace = true;
     host.SetImage(std::move(image));
     if (!request.selection.empty()) host.SetSelection(request.selection);
     host.RunFilterRecordOnly();

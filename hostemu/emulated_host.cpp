@@ -481,9 +481,18 @@ void EmulatedHost::FetchBuffersOrThrow() {
         rowBytes = int32_t(*row) + options_.rowPadding;
         return *size + 16;
     };
+    // One band of the whole document, every plane, 16 bits: the filter works on the
+    // document's own rows, as a host that filters in place hands them over.
+    const Rect whole{0, 0, int16_t(image_.height), int16_t(image_.width)};
+    auto same = [](const Rect& a, const Rect& b) {
+        return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+    };
+    const bool inPlace = options_.inPlace && bytes == 2 && inScale == 1 && same(in, whole) &&
+                         same(out, whole) && fr.inLoPlane == 0 && fr.outLoPlane == 0 &&
+                         inPlanes == image_.planes && outPlanes == image_.planes;
     int32_t inRow = 0, outRow = 0, maskRow = 0;
-    const size_t inBytes = layout(in, inPlanes, bytes, inRow);
-    const size_t outBytes = layout(out, outPlanes, bytes, outRow);
+    const size_t inBytes = inPlace ? 0 : layout(in, inPlanes, bytes, inRow);
+    const size_t outBytes = inPlace ? 0 : layout(out, outPlanes, bytes, outRow);
     const size_t maskBytes = masked ? layout(mask, 1, 1, maskRow) : 0;
     // Every buffer is had before any is filled: a band that cannot be served fails at once.
     FreeBuffers();
@@ -532,11 +541,18 @@ void EmulatedHost::FetchBuffersOrThrow() {
         std::memset(buf.data() + size_t(h) * rowBytes, 0xCD, buf.size - size_t(h) * rowBytes);
         return buf.data();
     };
-    fr.inData = fill(in, fr.inLoPlane, inPlanes, inScale, fr.inputPadding, inRow, inBuf_, original);
-    fr.inRowBytes = inRow;
-    fr.outData =
-        fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding, outRow, outBuf_, current);
-    fr.outRowBytes = outRow;
+    if (inPlace) {
+        fr.inData = fr.outData = image_.samples.data();
+        fr.inRowBytes = fr.outRowBytes = int32_t(size_t(image_.width) * image_.planes * 2);
+    } else {
+        fr.inData =
+            fill(in, fr.inLoPlane, inPlanes, inScale, fr.inputPadding, inRow, inBuf_, original);
+        fr.inRowBytes = inRow;
+        fr.outData = fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding, outRow, outBuf_,
+                          current);
+        fr.outRowBytes = outRow;
+    }
+    inPlace_ = inPlace;
     outFetched_ = out;
     outLo_ = fr.outLoPlane;
     outHi_ = fr.outHiPlane;
@@ -588,6 +604,7 @@ void EmulatedHost::CommitOutput() {
             }
         }
     }
+    if (inPlace_) return;  // the filter wrote into the document itself
     const bool direct = outLo_ == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width;
     fw::ForRowRanges(bottom - top, size_t(fr.outRowBytes), [&](int first, int count) {
         for (int y = top + first; y < top + first + count; ++y) {

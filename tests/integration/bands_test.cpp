@@ -195,3 +195,36 @@ INSTANTIATE_TEST_SUITE_P(SomeEffects, GlassBands,
                          CaseName);
 
 }  // namespace
+
+namespace {
+
+// The tool's host hands a 16-bit document done in one band over as its own rows; the filter
+// reads all of its input before it writes, so the picture is the one of copied buffers.
+TEST(InPlaceHost, GivesThePictureOfCopiedBuffers) {
+    std::string error;
+    auto module = hostemu::Module::Load(FW_MODULE_PATH, error);
+    ASSERT_TRUE(module) << error;
+    auto render = [&](bool inPlace, int planes) {
+        HostOptions options;
+        options.inPlace = inPlace;
+        EmulatedHost host(module->Entry(), options);
+        Image img = Picture(16);
+        if (planes == 3) {
+            Image rgb(kW, kH, 3, 16);
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    for (int p = 0; p < 3; ++p) rgb.At(x, y, p) = img.At(x, y, p);
+            img = rgb;
+        }
+        host.SetImage(img);
+        EXPECT_EQ(host.RunFilter(), 0);
+        return host.GetImage();
+    };
+    for (int planes : {3, 4}) {
+        const Image copied = render(false, planes);
+        ASSERT_NE(copied.samples, Picture(16).samples);
+        EXPECT_EQ(render(true, planes).samples, copied.samples) << planes << " planes";
+    }
+}
+
+}  // namespace
