@@ -487,12 +487,14 @@ void EmulatedHost::FetchBuffersOrThrow() {
     auto same = [](const Rect& a, const Rect& b) {
         return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
     };
-    const bool inPlace = options_.inPlace && bytes == 2 && inScale == 1 && same(in, whole) &&
-                         same(out, whole) && fr.inLoPlane == 0 && fr.outLoPlane == 0 &&
-                         inPlanes == image_.planes && outPlanes == image_.planes;
+    // 8-bit ones (the document holds wider samples) get one buffer as in and out data.
+    const bool oneBand = options_.inPlace && inScale == 1 && same(in, whole) && same(out, whole) &&
+                         fr.inLoPlane == 0 && fr.outLoPlane == 0 && inPlanes == image_.planes &&
+                         outPlanes == image_.planes;
+    const bool inPlace = oneBand && bytes == 2;
     int32_t inRow = 0, outRow = 0, maskRow = 0;
     const size_t inBytes = inPlace ? 0 : layout(in, inPlanes, bytes, inRow);
-    const size_t outBytes = inPlace ? 0 : layout(out, outPlanes, bytes, outRow);
+    const size_t outBytes = oneBand ? 0 : layout(out, outPlanes, bytes, outRow);
     const size_t maskBytes = masked ? layout(mask, 1, 1, maskRow) : 0;
     // Every buffer is had before any is filled: a band that cannot be served fails at once.
     FreeBuffers();
@@ -548,11 +550,13 @@ void EmulatedHost::FetchBuffersOrThrow() {
         fr.inData =
             fill(in, fr.inLoPlane, inPlanes, inScale, fr.inputPadding, inRow, inBuf_, original);
         fr.inRowBytes = inRow;
-        fr.outData = fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding, outRow, outBuf_,
-                          current);
-        fr.outRowBytes = outRow;
+        fr.outData = oneBand ? fr.inData
+                             : fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding,
+                                    outRow, outBuf_, current);
+        fr.outRowBytes = oneBand ? inRow : outRow;
     }
     inPlace_ = inPlace;
+    outRows_ = static_cast<const uint8_t*>(fr.outData);
     outFetched_ = out;
     outLo_ = fr.outLoPlane;
     outHi_ = fr.outHiPlane;
@@ -608,7 +612,7 @@ void EmulatedHost::CommitOutput() {
     const bool direct = outLo_ == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width;
     fw::ForRowRanges(bottom - top, size_t(fr.outRowBytes), [&](int first, int count) {
         for (int y = top + first; y < top + first + count; ++y) {
-            const uint8_t* row = outBuf_.data() + size_t(y - r.top) * fr.outRowBytes;
+            const uint8_t* row = outRows_ + size_t(y - r.top) * fr.outRowBytes;
             if (direct) {
                 RowToSamples(row, &image_.At(r.left, y, 0), size_t(w) * n, bytes);
                 continue;

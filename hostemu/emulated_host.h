@@ -68,7 +68,8 @@ struct HostOptions {
     bool brokenHandleSizes = false;  // getSizeProc answers 0, setSizeProc does nothing
     int16_t filterCase = -1;         // -1: set from the selection; 0: not set, as some hosts
     bool undo = true;                // keep a copy to restore after a failed run (costs a document)
-    bool inPlace = false;  // a 16-bit document done in one band: its own rows as in and out data
+    bool inPlace = false;            // a document done in one band: its own rows as in and out data
+                                     // (16-bit), or one buffer for both (8-bit)
 };
 
 // How real hosts differ from each other, as the module meets them.
@@ -213,7 +214,8 @@ class EmulatedHost {
     // top of the latest input.
     std::vector<std::unique_ptr<uint16_t[]>> originals_;
     bool keepOriginals_ = false;
-    bool inPlace_ = false;  // the current buffers are the document's own rows
+    bool inPlace_ = false;              // the current buffers are the document's own rows
+    const uint8_t* outRows_ = nullptr;  // what goes back: the out buffer, or the one shared
     fw::sdk::Rect outFetched_{};
     int outLo_ = 0, outHi_ = -1;
     int outScale_ = 1;

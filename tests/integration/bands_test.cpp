@@ -198,33 +198,32 @@ INSTANTIATE_TEST_SUITE_P(SomeEffects, GlassBands,
 
 namespace {
 
-// The tool's host hands a 16-bit document done in one band over as its own rows; the filter
-// reads all of its input before it writes, so the picture is the one of copied buffers.
-TEST(InPlaceHost, GivesThePictureOfCopiedBuffers) {
+// The tool's host hands a document done in one band over as its own rows (16-bit) or as
+// one buffer for input and output (8-bit); the filter reads all of its input before it
+// writes, so the picture is the one of separate buffers.
+TEST(InPlaceHost, GivesThePictureOfSeparateBuffers) {
     std::string error;
     auto module = hostemu::Module::Load(FW_MODULE_PATH, error);
     ASSERT_TRUE(module) << error;
-    auto render = [&](bool inPlace, int planes) {
+    auto render = [&](bool inPlace, const Image& img) {
         HostOptions options;
         options.inPlace = inPlace;
         EmulatedHost host(module->Entry(), options);
-        Image img = Picture(16);
-        if (planes == 3) {
-            Image rgb(kW, kH, 3, 16);
-            for (int y = 0; y < kH; ++y)
-                for (int x = 0; x < kW; ++x)
-                    for (int p = 0; p < 3; ++p) rgb.At(x, y, p) = img.At(x, y, p);
-            img = rgb;
-        }
         host.SetImage(img);
         EXPECT_EQ(host.RunFilter(), 0);
-        return host.GetImage();
+        return host.GetImage().samples;
     };
-    for (int planes : {3, 4}) {
-        const Image copied = render(false, planes);
-        ASSERT_NE(copied.samples, Picture(16).samples);
-        EXPECT_EQ(render(true, planes).samples, copied.samples) << planes << " planes";
-    }
+    for (int depth : {8, 16})
+        for (int planes : {3, 4}) {
+            const Image rgba = Picture(depth);
+            Image img(kW, kH, planes, depth);
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    for (int p = 0; p < planes; ++p) img.At(x, y, p) = rgba.At(x, y, p);
+            const std::vector<uint16_t> separate = render(false, img);
+            ASSERT_NE(separate, img.samples) << "no frost was drawn";
+            EXPECT_EQ(render(true, img), separate) << planes << " planes, " << depth << "-bit";
+        }
 }
 
 }  // namespace
