@@ -103,67 +103,79 @@ void SetMaskRect(const Rect& r) {
         CurrentFilterRecord->maskRect = r;
 }
 
-void HostToWorking(void* working, const void* inData, int w, int h, int32_t inRowBytes, int planes,
-                   bool sixteen) {
-    for (int y = 0; y < h; ++y) {
-        if (sixteen) {
-            const auto* src = reinterpret_cast<const uint16_t*>(
-                static_cast<const uint8_t*>(inData) + size_t(y) * inRowBytes);
-            auto* dst = static_cast<uint16_t*>(working) + size_t(y) * w * 4;
-            for (int x = 0; x < w; ++x, src += planes, dst += 4) {
-                dst[0] = planes >= 4 ? src[3] : 32768;
-                dst[1] = src[0];
-                dst[2] = src[1];
-                dst[3] = src[2];
-            }
-        } else {
-            const auto* src = static_cast<const uint8_t*>(inData) + size_t(y) * inRowBytes;
-            auto* dst = static_cast<uint8_t*>(working) + size_t(y) * w * 4;
-            for (int x = 0; x < w; ++x, src += planes, dst += 4) {
-                dst[0] = planes >= 4 ? src[3] : 255;
-                dst[1] = src[0];
-                dst[2] = src[1];
-                dst[3] = src[2];
-            }
+namespace {
+
+// Host pixels (planes components apart) to four-component pixels with alpha first (the
+// working format) or last (the renderer's layout); without a transparency plane alpha is
+// full. `copy`, when given, gets the same pixels.
+template <typename T, uint32_t kFull, bool kAlphaFirst>
+void HostRowsToFour(const uint8_t* in, int32_t inRowBytes, T* four, T* copy, int w, int first,
+                    int count, int planes) {
+    constexpr int kAlpha = kAlphaFirst ? 0 : 3, kRed = kAlphaFirst ? 1 : 0;
+    for (int y = first; y < first + count; ++y) {
+        const T* s = reinterpret_cast<const T*>(in + size_t(y) * inRowBytes);
+        T* d = four + size_t(y) * w * 4;
+        for (int x = 0; x < w; ++x, s += planes, d += 4) {
+            d[kRed] = s[0];
+            d[kRed + 1] = s[1];
+            d[kRed + 2] = s[2];
+            d[kAlpha] = planes >= 4 ? s[3] : T(kFull);
         }
+        if (copy)
+            std::memcpy(copy + size_t(y) * w * 4, d - size_t(w) * 4, size_t(w) * 4 * sizeof(T));
     }
 }
 
-namespace {
-
-template <typename T>
-void WorkingRowToHost(const T* src, T* dst, const T* in, int w, int planes, uint32_t full) {
-    for (int x = 0; x < w; ++x, src += 4, dst += planes, in += planes) {
-        if (planes < 4) {
-            const uint32_t a = src[0];
-            dst[0] = T(src[1] * a / full);
-            dst[1] = T(src[2] * a / full);
-            dst[2] = T(src[3] * a / full);
-        } else {
-            dst[0] = src[1];
-            dst[1] = src[2];
-            dst[2] = src[3];
-            dst[3] = src[0];
-            if (planes >= 5) dst[4] = in[4];
+// Back to the host: without transparency the colour is laid over black by its alpha; with
+// it, alpha goes to plane 3 and a fifth plane is kept from the input.
+template <typename T, uint32_t kFull, bool kAlphaFirst>
+void FourRowsToHost(const T* four, uint8_t* out, int32_t outRowBytes, const uint8_t* in,
+                    int32_t inRowBytes, int w, int first, int count, int planes) {
+    constexpr int kAlpha = kAlphaFirst ? 0 : 3, kRed = kAlphaFirst ? 1 : 0;
+    for (int y = first; y < first + count; ++y) {
+        const T* s = four + size_t(y) * w * 4;
+        T* d = reinterpret_cast<T*>(out + size_t(y) * outRowBytes);
+        const T* extra = reinterpret_cast<const T*>(in + size_t(y) * inRowBytes);
+        for (int x = 0; x < w; ++x, s += 4, d += planes, extra += planes) {
+            if (planes < 4) {
+                const uint32_t a = s[kAlpha];
+                d[0] = T(s[kRed] * a / kFull);
+                d[1] = T(s[kRed + 1] * a / kFull);
+                d[2] = T(s[kRed + 2] * a / kFull);
+            } else {
+                d[0] = s[kRed];
+                d[1] = s[kRed + 1];
+                d[2] = s[kRed + 2];
+                d[3] = s[kAlpha];
+                if (planes >= 5) d[4] = extra[4];
+            }
         }
     }
 }
 
 }  // namespace
 
+void HostToWorking(void* working, const void* inData, int w, int h, int32_t inRowBytes, int planes,
+                   bool sixteen) {
+    const auto* in = static_cast<const uint8_t*>(inData);
+    if (sixteen)
+        HostRowsToFour<uint16_t, 32768, true>(in, inRowBytes, static_cast<uint16_t*>(working),
+                                              nullptr, w, 0, h, planes);
+    else
+        HostRowsToFour<uint8_t, 255, true>(in, inRowBytes, static_cast<uint8_t*>(working), nullptr,
+                                           w, 0, h, planes);
+}
+
 void WorkingToHost(const void* working, void* outData, const void* inData, int w, int h,
                    int32_t outRowBytes, int32_t inRowBytes, int planes, bool sixteen) {
-    for (int y = 0; y < h; ++y) {
-        auto* outRow = static_cast<uint8_t*>(outData) + size_t(y) * outRowBytes;
-        const auto* inRow = static_cast<const uint8_t*>(inData) + size_t(y) * inRowBytes;
-        if (sixteen)
-            WorkingRowToHost(static_cast<const uint16_t*>(working) + size_t(y) * w * 4,
-                             reinterpret_cast<uint16_t*>(outRow),
-                             reinterpret_cast<const uint16_t*>(inRow), w, planes, 32768);
-        else
-            WorkingRowToHost(static_cast<const uint8_t*>(working) + size_t(y) * w * 4, outRow,
-                             inRow, w, planes, 255);
-    }
+    auto* out = static_cast<uint8_t*>(outData);
+    const auto* in = static_cast<const uint8_t*>(inData);
+    if (sixteen)
+        FourRowsToHost<uint16_t, 32768, true>(static_cast<const uint16_t*>(working), out,
+                                              outRowBytes, in, inRowBytes, w, 0, h, planes);
+    else
+        FourRowsToHost<uint8_t, 255, true>(static_cast<const uint8_t*>(working), out, outRowBytes,
+                                           in, inRowBytes, w, 0, h, planes);
 }
 
 namespace {
@@ -265,65 +277,24 @@ bool HaveBandBuffers(size_t bytes) {
 }
 
 // Host pixels straight into the renderer's layout (red, green, blue, alpha): the working
-// format's two conversions in one. The background gets the same pixels when it is given.
-template <typename T, uint32_t kFull>
-void HostRowsToLibrary(const uint8_t* in, int32_t inRowBytes, T* source, T* background, int w,
-                       int first, int count, int planes) {
-    for (int y = first; y < first + count; ++y) {
-        const T* s = reinterpret_cast<const T*>(in + size_t(y) * inRowBytes);
-        T* d = source + size_t(y) * w * 4;
-        for (int x = 0; x < w; ++x, s += planes, d += 4) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            d[3] = planes >= 4 ? s[3] : T(kFull);
-        }
-        if (background)
-            std::memcpy(background + size_t(y) * w * 4, source + size_t(y) * w * 4,
-                        size_t(w) * 4 * sizeof(T));
-    }
-}
-
-// The renderer's layout back to the host, as WorkingToHost does from the working format.
-template <typename T, uint32_t kFull>
-void LibraryRowsToHost(const T* library, uint8_t* out, int32_t outRowBytes, const uint8_t* in,
-                       int32_t inRowBytes, int w, int first, int count, int planes) {
-    for (int y = first; y < first + count; ++y) {
-        const T* s = library + size_t(y) * w * 4;
-        T* d = reinterpret_cast<T*>(out + size_t(y) * outRowBytes);
-        const T* extra = reinterpret_cast<const T*>(in + size_t(y) * inRowBytes);
-        for (int x = 0; x < w; ++x, s += 4, d += planes, extra += planes) {
-            if (planes < 4) {
-                const uint32_t a = s[3];
-                d[0] = T(s[0] * a / kFull);
-                d[1] = T(s[1] * a / kFull);
-                d[2] = T(s[2] * a / kFull);
-            } else {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-                d[3] = s[3];
-                if (planes >= 5) d[4] = extra[4];
-            }
-        }
-    }
-}
-
+// format's two conversions in one, on the renderer's cores. The background gets the same
+// pixels when it is given.
 template <typename T, uint32_t kFull>
 void HostToLibrary(const uint8_t* in, int32_t inRowBytes, void* source, void* background, int w,
                    int rows, int planes) {
     ForRowRanges(rows, size_t(w) * 4 * sizeof(T), [&](int first, int count) {
-        HostRowsToLibrary<T, kFull>(in, inRowBytes, static_cast<T*>(source),
-                                    static_cast<T*>(background), w, first, count, planes);
+        HostRowsToFour<T, kFull, false>(in, inRowBytes, static_cast<T*>(source),
+                                        static_cast<T*>(background), w, first, count, planes);
     });
 }
 
+// The renderer's layout back to the host, as WorkingToHost does from the working format.
 template <typename T, uint32_t kFull>
 void LibraryToHost(const void* library, uint8_t* out, int32_t outRowBytes, const uint8_t* in,
                    int32_t inRowBytes, int w, int rows, int planes) {
     ForRowRanges(rows, size_t(w) * 4 * sizeof(T), [&](int first, int count) {
-        LibraryRowsToHost<T, kFull>(static_cast<const T*>(library), out, outRowBytes, in,
-                                    inRowBytes, w, first, count, planes);
+        FourRowsToHost<T, kFull, false>(static_cast<const T*>(library), out, outRowBytes, in,
+                                        inRowBytes, w, first, count, planes);
     });
 }
 
