@@ -1,16 +1,34 @@
 // frostweave apply IN... -o OUT
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "cli/commands.h"
 #include "cli/image_io.h"
+#include "cli/output_file.h"
 #include "cli/render_jobs.h"
 
 namespace fw::cli {
 
 namespace fs = std::filesystem;
+
+int DefaultMaxMegapixels() {
+    constexpr int kMost = int(kMaxPicturePixels / 1'000'000);
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        const double megapixels = double(pages) * double(pageSize) / 32.0 / 1e6;
+        return megapixels < kMost ? std::max(1, int(megapixels)) : kMost;
+    }
+#endif
+    return kMost;
+}
 
 void PrintError(const std::string& message) {
     std::fprintf(stderr, "frostweave: %s\n", message.c_str());
@@ -36,11 +54,16 @@ bool OutputsInFolder(const ApplyArgs& args, std::vector<std::string>& outputs, s
     return true;
 }
 
-bool CheckWritable(const std::string& out, std::string& error) {
+bool CheckWritable(const std::string& out, bool inFolder, std::string& error) {
     const ImageFormat f = FormatFromExtension(out);
     if (!CanWrite(f)) {
         error = "cannot write '" + out + "': unsupported output format (use .png, .jpg" +
                 (CanWrite(ImageFormat::Tiff) ? ", .tif)" : ")");
+        return false;
+    }
+    // A folder output is created later; its pictures' names are checked when it exists.
+    if (const std::string problem = OutputProblem(out); !problem.empty() && !inFolder) {
+        error = "cannot write '" + out + "': " + problem;
         return false;
     }
     return true;
@@ -73,13 +96,18 @@ int RunApply(const ApplyArgs& args) {
         outputs.push_back(args.output);
     }
     for (const std::string& out : outputs)
-        if (!CheckWritable(out, error)) {
+        if (!CheckWritable(out, toFolder, error)) {
             PrintError(error);
             return kExitFailure;
         }
+    if (!args.savePreset.empty())
+        if (const std::string problem = OutputProblem(args.savePreset); !problem.empty()) {
+            PrintError("cannot write preset '" + args.savePreset + "': " + problem);
+            return kExitFailure;
+        }
     for (const std::string& in : args.inputs)
-        if (!fs::is_regular_file(in, ec)) {
-            PrintError("cannot read '" + in + "': no such file");
+        if (const std::string problem = InputProblem(in); !problem.empty()) {
+            PrintError("cannot read '" + in + "': " + problem);
             return kExitFailure;
         }
     if (toFolder) {
@@ -88,6 +116,11 @@ int RunApply(const ApplyArgs& args) {
             PrintError("cannot create folder '" + args.output + "': " + ec.message());
             return kExitFailure;
         }
+        for (const std::string& out : outputs)
+            if (const std::string problem = OutputProblem(out); !problem.empty()) {
+                PrintError("cannot write '" + out + "': " + problem);
+                return kExitFailure;
+            }
     }
 
     std::vector<Job> jobs;

@@ -3,13 +3,19 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <string_view>
 #include <system_error>
+
+#include "cli/output_file.h"
 
 #if defined(_WIN32)
 #include <process.h>
 #else
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
 extern char** environ;
 #endif
 
@@ -98,24 +104,36 @@ int RunProcesses(const std::string& program, const std::vector<std::vector<std::
             running.clear();
             return;
         }
+        RemoveWorker(pid);
         const size_t index = it->second;
         running.erase(it);
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         if (code != 0) ++failures;
         finished(index, code);
     };
+    // Workers learn who their parent is, so they end with it.
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e)
+        if (std::string_view(*e).substr(0, std::strlen(kParentVariable) + 1) !=
+            std::string(kParentVariable) + "=")
+            environment.emplace_back(*e);
+    environment.push_back(std::string(kParentVariable) + "=" + std::to_string(getpid()));
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
     for (size_t i = 0; i < runs.size(); ++i) {
         while (int(running.size()) >= jobs) waitAny();
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : runs[i]) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
             ++failures;
             finished(i, -1);
             continue;
         }
         running[pid] = i;
+        AddWorker(pid);
     }
     while (!running.empty()) waitAny();
     return failures;

@@ -13,6 +13,10 @@ namespace fw::cli {
 
 enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitCancelled = 130 };
 
+// The most megapixels read by default: 400, fewer where the machine's memory cannot hold the
+// filter run of a 16-bit picture with alpha that large (about 32 bytes a pixel).
+int DefaultMaxMegapixels();
+
 // Options every filtering command shares.
 struct RunArgs {
     std::string argv0;
@@ -22,6 +26,8 @@ struct RunArgs {
     std::string selection;  // mask picture
     int jobs = 1;
     bool quiet = false;
+    // Pictures whose header claims more are refused before decoding.
+    int maxMegapixels = DefaultMaxMegapixels();
     bool smallPng = false;  // PNG files as small as they can be made, however long it takes
 };
 

@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <system_error>
 
 #include "cli/commands.h"
 #include "cli/image_io.h"
+#include "cli/output_file.h"
 #include "cli/render_jobs.h"
 #include "params/preset_file.h"
 
@@ -90,25 +90,17 @@ std::string PageText(const std::string& input, const std::vector<Entry>& entries
 }
 
 bool WritePage(const fs::path& path, const std::string& text, std::string& error) {
-    const fs::path temp = path.string() + ".partial";
-    {
-        std::ofstream out(temp, std::ios::binary);
-        out << text;
-        out.close();
-        if (!out) {
-            error = "cannot write '" + path.string() + "'";
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        error = "cannot write '" + path.string() + "': " + ec.message();
+    OutputFile file;
+    if (!file.Create(path.string(), error)) return false;
+    FILE* f = std::fopen(file.TemporaryPath().c_str(), "wb");
+    bool written = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f) written = std::fclose(f) == 0 && written;
+    if (!written) {
+        error = "cannot write '" + path.string() +
+                "': " + WriteFailureReason(file.TemporaryPath(), "write error");
         return false;
     }
-    return true;
+    return file.Commit(error);
 }
 
 }  // namespace
@@ -126,8 +118,8 @@ int RunGallery(const GalleryArgs& args) {
         return kExitFailure;
     }
     std::error_code ec;
-    if (!fs::is_regular_file(args.input, ec)) {
-        PrintError("cannot read '" + args.input + "': no such file");
+    if (const std::string problem = InputProblem(args.input); !problem.empty()) {
+        PrintError("cannot read '" + args.input + "': " + problem);
         return kExitFailure;
     }
     std::string ext = args.format.empty() ? fs::path(args.input).extension().string()
@@ -180,6 +172,11 @@ int RunGallery(const GalleryArgs& args) {
         PrintError("cannot create folder '" + args.output + "': " + ec.message());
         return kExitFailure;
     }
+    for (const Job& j : jobs)
+        if (const std::string problem = OutputProblem(j.output); !problem.empty()) {
+            PrintError("cannot write '" + j.output + "': " + problem);
+            return kExitFailure;
+        }
     // A picture left from an earlier gallery must not pass for one rendered now.
     for (const Job& j : jobs) fs::remove(j.output, ec);
     const int failures = RunJobs(jobs, args.run);

@@ -9,6 +9,8 @@
 #include <system_error>
 
 #include "cli/codecs.h"
+#include "cli/output_file.h"
+#include "cli/picture_claims.h"
 
 namespace fw::cli {
 
@@ -51,18 +53,61 @@ bool CanWrite(ImageFormat format) {
            (format == ImageFormat::Tiff && codec::HaveTiff());
 }
 
-bool ReadPicture(const std::string& path, Picture& picture, std::string& error) {
+std::string InputProblem(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return "no such file";
+    if (fs::is_directory(status)) return "it is a folder, not a picture";
+    if (!fs::is_regular_file(status)) return "not a regular file";
+    return {};
+}
+
+namespace {
+
+bool Seek(FILE* f, uint64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(f, int64_t(offset), SEEK_SET) == 0;
+#else
+    return fseeko(f, off_t(offset), SEEK_SET) == 0;
+#endif
+}
+
+// The header's claim against the limit and against what the file can hold.
+bool CheckClaim(FILE* f, ImageFormat format, uint64_t fileSize, uint64_t maxPixels,
+                std::string& error) {
+    PictureClaim claim;
+    const ByteReader read = [f](uint64_t offset, void* out, size_t size) -> size_t {
+        return Seek(f, offset) ? std::fread(out, 1, size, f) : 0;
+    };
+    // An unreadable header is the decoder's to describe.
+    return !ReadPictureClaim(format, read, fileSize, claim) ||
+           CheckPictureClaim(claim, maxPixels, error);
+}
+
+}  // namespace
+
+bool ReadPicture(const std::string& path, Picture& picture, std::string& error,
+                 uint64_t maxPixels) {
+    if (const std::string problem = InputProblem(path); !problem.empty()) {
+        error = "cannot read '" + path + "': " + problem;
+        return false;
+    }
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = "cannot open '" + path + "': " + std::strerror(errno);
         return false;
     }
+    std::error_code ec;
+    const uint64_t fileSize = fs::file_size(path, ec);
     unsigned char head[8] = {};
     const size_t got = std::fread(head, 1, sizeof head, f);
+    const ImageFormat format = DetectFormat(head, got);
+    const bool plausible =
+        format == ImageFormat::Unknown || ec || CheckClaim(f, format, fileSize, maxPixels, error);
     std::fclose(f);
     bool ok = false;
     try {
-        switch (DetectFormat(head, got)) {
+        switch (plausible ? format : ImageFormat::Unknown) {
             case ImageFormat::Png:
                 ok = codec::ReadPng(path, picture, error);
                 break;
@@ -77,7 +122,9 @@ bool ReadPicture(const std::string& path, Picture& picture, std::string& error) 
                 ok = codec::ReadTiff(path, picture, error);
                 break;
             default:
-                error = got == 0 ? "file is empty" : "unsupported format (not PNG, JPEG or TIFF)";
+                if (plausible)
+                    error =
+                        got == 0 ? "file is empty" : "unsupported format (not PNG, JPEG or TIFF)";
         }
     } catch (const std::exception&) {  // the decoded picture does not fit this process
         picture = Picture();
@@ -95,46 +142,32 @@ bool WritePicture(const std::string& path, const Picture& picture, std::string& 
                 (codec::HaveTiff() ? ", .tif)" : ")");
         return false;
     }
-    // The temporary keeps the extension (libraries look at it) and sits in the same folder,
-    // so the rename is atomic.
-    const fs::path target(path);
-    fs::path temp = target;
-    std::string name = ".";  // built in steps: GCC 12 warns falsely on "." + string
-    name += target.stem().string();
-    name += ".partial";
-    name += target.extension().string();
-    temp.replace_filename(name);
+    OutputFile file;
+    if (!file.Create(path, error)) return false;
+    const std::string temp = file.TemporaryPath();
     bool ok = false;
     try {
         switch (format) {
             case ImageFormat::Png:
-                ok = codec::WritePng(temp.string(), picture, error);
+                ok = codec::WritePng(temp, picture, error);
                 break;
             case ImageFormat::Jpeg:
-                ok = codec::WriteJpeg(temp.string(), picture, error);
+                ok = codec::WriteJpeg(temp, picture, error);
                 break;
             case ImageFormat::Tiff:
-                ok = codec::WriteTiff(temp.string(), picture, error);
+                ok = codec::WriteTiff(temp, picture, error);
                 break;
             default:
                 break;
         }
-    } catch (const std::exception&) {  // the encoder's buffers: the partial file goes below
+    } catch (const std::exception&) {  // the encoder's buffers
         error = "out of memory";
     }
-    std::error_code ec;
-    if (ok) {
-        fs::rename(temp, target, ec);
-        if (ec) {
-            ok = false;
-            error = ec.message();
-        }
-    }
     if (!ok) {
-        fs::remove(temp, ec);
-        error = "cannot write '" + path + "': " + error;
+        error = "cannot write '" + path + "': " + WriteFailureReason(temp, error);
+        return false;  // the temporary goes with `file`
     }
-    return ok;
+    return file.Commit(error);
 }
 
 namespace codec {

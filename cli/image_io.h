@@ -23,7 +23,15 @@ const char* FormatName(ImageFormat format);
 // Whether this build can write `format` (the Windows build writes no TIFF).
 bool CanWrite(ImageFormat format);
 
-bool ReadPicture(const std::string& path, Picture& picture, std::string& error);
+// Why `path` cannot be read as a picture ("no such file", "it is a folder, not a picture");
+// empty when it is a regular file.
+std::string InputProblem(const std::string& path);
+
+// Pictures are refused before decoding when their header claims more than `maxPixels` or
+// more than the file can hold (a truncated or lying file).
+constexpr uint64_t kDefaultMaxPixels = 400'000'000;
+bool ReadPicture(const std::string& path, Picture& picture, std::string& error,
+                 uint64_t maxPixels = kDefaultMaxPixels);
 
 // Writes in the format of the name's extension. PNG and TIFF keep 16 bits and alpha; JPEG
 // stores 8-bit colour only (alpha dropped, 16-bit values rounded to 8 bits).

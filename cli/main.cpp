@@ -2,20 +2,17 @@
 // image-editor host, renders galleries, exports the generated pattern and handles presets.
 #include <CLI/CLI.hpp>
 
-#include <csignal>
 #include <cstdint>
 #include <new>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/output_file.h"
+#include "cli/picture.h"
 
 namespace {
 
 using namespace fw::cli;
-
-extern "C" void OnInterrupt(int) {
-    RequestCancel();
-}
 
 void AddParameterOptions(CLI::App* app, ParameterOptions& p) {
     const char* group = "Effect parameters (applied in this order over the defaults)";
@@ -51,6 +48,14 @@ void AddParameterOptions(CLI::App* app, ParameterOptions& p) {
         ->allow_extra_args(false);
 }
 
+void AddPictureLimit(CLI::App* app, RunArgs& run) {
+    app->add_option("--max-megapixels", run.maxMegapixels,
+                    "Refuse pictures whose header claims more pixels (default: " +
+                        std::to_string(DefaultMaxMegapixels()) + ")")
+        ->check(CLI::Range(1, int(kMaxPicturePixels / 1'000'000)))
+        ->type_name("N");
+}
+
 void AddRunOptions(CLI::App* app, RunArgs& run, bool withJobs) {
     AddParameterOptions(app, run.parameters);
     app->add_option("--selection", run.selection,
@@ -67,11 +72,16 @@ void AddRunOptions(CLI::App* app, RunArgs& run, bool withJobs) {
     app->add_flag("--quiet,-q", run.quiet, "No progress bar and no list of written files");
     app->add_flag("--small-png", run.smallPng,
                   "Compress PNG files as much as possible (much slower to write)");
+    AddPictureLimit(app, run);
     const char* group = "Host behaviour (for testing)";
     app->add_option("--max-space", run.host.maxSpace,
                     "Memory the host offers in bytes; small values force bands")
         ->group(group)
-        ->check(CLI::NonNegativeNumber)
+        ->check(CLI::Validator(
+            [](std::string& value) -> std::string {
+                return !value.empty() && value[0] == '-' ? "must be 0 or more bytes" : "";
+            },
+            "", "not negative"))
         ->type_name("BYTES");
     app->add_flag("--host-driven-bands", run.host.hostDrivenBands,
                   "Offer no advanceState: the host fetches band after band")
@@ -83,7 +93,8 @@ void AddRunOptions(CLI::App* app, RunArgs& run, bool withJobs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGINT, OnInterrupt);
+    InstallStopHandlers();
+    FollowParent();
 
     CLI::App app{
         "Applies the Frostweave frost filter to pictures by driving the filter module the way "
@@ -146,6 +157,7 @@ int main(int argc, char** argv) {
                      "Mask picture: sets the size and the filter rectangle")
         ->type_name("MASK.png");
     patternCmd->add_flag("--quiet,-q", pattern.run.quiet, "Print nothing on success");
+    AddPictureLimit(patternCmd, pattern.run);
 
     CLI::App* presetCmd = app.add_subcommand("preset", "Show or write preset files (.fwv)");
     presetCmd->require_subcommand(1);

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "cli/commands.h"
 #include "cli/host_pixels.h"
 #include "cli/image_io.h"
+#include "cli/output_file.h"
 #include "render/pattern_inspection.h"
 
 namespace fw::cli {
@@ -142,6 +142,10 @@ int RunPattern(const PatternArgs& args) {
         PrintError("cannot write '" + args.output + "': use .svg, .obj or .json");
         return kExitFailure;
     }
+    if (const std::string problem = OutputProblem(args.output); !problem.empty()) {
+        PrintError("cannot write '" + args.output + "': " + problem);
+        return kExitFailure;
+    }
     int width = 0, height = 0;
     if (!args.size.empty() && !ParseSize(args.size, width, height)) {
         PrintError("--size " + args.size + ": expected WIDTHxHEIGHT, each 1 to " +
@@ -151,7 +155,8 @@ int RunPattern(const PatternArgs& args) {
     std::vector<uint8_t> selection;
     if (!args.run.selection.empty()) {
         Picture mask;
-        if (!ReadPicture(args.run.selection, mask, error)) {
+        if (!ReadPicture(args.run.selection, mask, error,
+                         uint64_t(args.run.maxMegapixels) * 1'000'000)) {
             PrintError(error);
             return kExitFailure;
         }
@@ -182,12 +187,12 @@ int RunPattern(const PatternArgs& args) {
         return kExitFailure;
     }
 
-    const fs::path target(args.output);
-    std::string name = ".";  // built in steps: GCC 12 warns falsely on "." + string
-    name += target.filename().string();
-    name += ".partial";
-    const fs::path temp = fs::path(target).replace_filename(name);
-    FILE* f = std::fopen(temp.string().c_str(), "wb");
+    OutputFile file;
+    if (!file.Create(args.output, error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    FILE* f = std::fopen(file.TemporaryPath().c_str(), "wb");
     if (!f) {
         PrintError("cannot write '" + args.output + "': " + std::strerror(errno));
         return kExitFailure;
@@ -203,17 +208,14 @@ int RunPattern(const PatternArgs& args) {
             WriteObj(f, inspection);
             break;
     }
-    const bool ok = std::ferror(f) == 0;
-    std::error_code ec;
-    if (std::fclose(f) != 0 || !ok) {
-        fs::remove(temp, ec);
-        PrintError("cannot write '" + args.output + "'");
+    const bool written = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !written) {
+        PrintError("cannot write '" + args.output +
+                   "': " + WriteFailureReason(file.TemporaryPath(), "write error"));
         return kExitFailure;
     }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        PrintError("cannot write '" + args.output + "': " + ec.message());
+    if (!file.Commit(error)) {
+        PrintError(error);
         return kExitFailure;
     }
     if (!args.run.quiet)

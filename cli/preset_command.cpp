@@ -2,32 +2,23 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "cli/commands.h"
+#include "cli/output_file.h"
 #include "params/preset_file.h"
 
 namespace fw::cli {
 
-namespace fs = std::filesystem;
-
 bool WritePresetFile(const std::string& path, const EffectParameters& parameters,
                      std::string& error) {
-    std::error_code ec;
-    const fs::path target(path);
-    fs::path temp = target;
-    std::string name = ".";  // built in steps: GCC 12 warns falsely on "." + string
-    name += target.filename().string();
-    name += ".partial";
-    temp.replace_filename(name);
-    if (SavePresetFile(temp.string(), parameters)) {
-        fs::rename(temp, target, ec);
-        if (!ec) return true;
+    OutputFile file;
+    if (!file.Create(path, error)) return false;
+    if (!SavePresetFile(file.TemporaryPath(), parameters)) {
+        error = "cannot write preset '" + path +
+                "': " + WriteFailureReason(file.TemporaryPath(), "write error");
+        return false;
     }
-    fs::remove(temp, ec);
-    error = "cannot write preset '" + path + "'";
-    return false;
+    return file.Commit(error);
 }
 
 int RunPresetShow(const std::string& file) {
@@ -59,6 +50,10 @@ int RunPresetShow(const std::string& file) {
 int RunPresetWrite(const ParameterOptions& parameters, const std::string& output) {
     std::string error;
     EffectParameters p = DefaultParameters();
+    if (const std::string problem = OutputProblem(output); !problem.empty()) {
+        PrintError("cannot write preset '" + output + "': " + problem);
+        return kExitFailure;
+    }
     if (!ApplyParameterOptions(parameters, p, error) || !WritePresetFile(output, p, error)) {
         PrintError(error);
         return kExitFailure;

@@ -23,13 +23,14 @@ namespace {
 bool RunJobOrThrow(const FilterModule& module, const Job& job, const RunArgs& run,
                    std::string& error) {
     Picture picture;
-    if (!ReadPicture(job.input, picture, error)) return false;
+    const uint64_t maxPixels = uint64_t(run.maxMegapixels) * 1'000'000;
+    if (!ReadPicture(job.input, picture, error, maxPixels)) return false;
     RunRequest request;
     request.parameters = job.parameters;
     request.host = run.host;
     if (!run.selection.empty()) {
         Picture mask;
-        if (!ReadPicture(run.selection, mask, error)) return false;
+        if (!ReadPicture(run.selection, mask, error, maxPixels)) return false;
         if (!SelectionFromPicture(mask, picture.width, picture.height, request.selection, error)) {
             error = "'" + run.selection + "': " + error;
             return false;
@@ -75,6 +76,8 @@ std::vector<std::string> ChildArguments(const Job& job, const RunArgs& run,
         args.push_back("--max-space");
         args.push_back(std::to_string(run.host.maxSpace));
     }
+    args.push_back("--max-megapixels");
+    args.push_back(std::to_string(run.maxMegapixels));
     if (run.host.hostDrivenBands) args.push_back("--host-driven-bands");
     if (run.smallPng) args.push_back("--small-png");
     if (run.host.noHandleProcs) args.push_back("--no-handle-procs");

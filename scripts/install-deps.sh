@@ -11,6 +11,10 @@ packages=(
     # The native 32-bit build: multilib compilers (32-bit libstdc++, libc and sanitizer
     # runtimes, all amd64 packages) and GoogleTest's sources.
     g++-multilib googletest
+    # Where the kernel refuses i686 programs, the 32-bit digests run under emulation.
+    qemu-user
+    # The GIMP plug-in and its tests (gimp-console, and GIMP with its windows under Xvfb).
+    gimp libgimp2.0-dev pkg-config
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -273,8 +273,20 @@ void ReadPresetText(EffectParameters& p, std::string_view text) {
     });
 }
 
+size_t PresetHeaderLength(std::string_view bytes) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const size_t start = bytes.substr(0, 3) == kByteOrderMark ? 3 : 0;
+    const std::string_view title(kPresetHeader, kPresetHeaderSize - 1);
+    const std::string_view rest = bytes.substr(start);
+    if (rest.substr(0, title.size()) != title) return 0;
+    const std::string_view end = rest.substr(title.size(), 2);
+    if (end.substr(0, 1) == "\n") return start + title.size() + 1;
+    if (end == "\r\n") return start + title.size() + 2;
+    return 0;
+}
+
 bool HasPresetHeader(std::string_view bytes) {
-    return bytes.substr(0, kPresetHeaderSize) == std::string_view(kPresetHeader, kPresetHeaderSize);
+    return PresetHeaderLength(bytes) != 0;
 }
 
 std::string PresetFileName(std::string_view chosen) {
@@ -286,9 +298,10 @@ std::string PresetFileName(std::string_view chosen) {
 bool LoadPresetFile(const std::string& path, EffectParameters& p) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
-    char header[kPresetHeaderSize];
+    char header[kPresetHeaderSize + 4];  // room for a byte-order mark and a CR
     const size_t got = std::fread(header, 1, sizeof header, file);
-    const bool valid = HasPresetHeader(std::string_view(header, got));
+    const size_t length = PresetHeaderLength(std::string_view(header, got));
+    const bool valid = length != 0 && std::fseek(file, long(length), SEEK_SET) == 0;
     if (valid) {
         ReadPreset(p, file);
         p.NeedsRegeneration = 1;

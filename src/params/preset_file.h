@@ -56,7 +56,11 @@ void ReadPreset(EffectParameters& p, FILE* file);
 // ReadPreset over bytes in memory (the text after the header).
 void ReadPresetText(EffectParameters& p, std::string_view text);
 
-// Whether `bytes` starts with the full 16-byte header.
+// How many bytes the header takes at the start of `bytes`, 0 when there is none. Files
+// saved by Windows editors keep their content: the header may end in CR LF and follow a
+// UTF-8 byte-order mark.
+size_t PresetHeaderLength(std::string_view bytes);
+// Whether `bytes` starts with a header.
 bool HasPresetHeader(std::string_view bytes);
 
 // The file name the dialog uses for a name the user chose: ".fwv" is appended to a name of

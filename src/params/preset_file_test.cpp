@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace fw {
 namespace {
@@ -265,7 +266,9 @@ TEST_F(PresetFileTest, BadHeaderShortFileOrMissingFileLoadNothing) {
     wrong[14] = '2';  // "Max Frostweave2\n"
     const std::string cases[] = {
         WriteFile("wrong.fwv", wrong),
-        WriteFile("crlf_header.fwv", "Max Frostweave1\r\npUtA 1 \n"),
+        WriteFile("cr_only_header.fwv", "Max Frostweave1\rpUtA 1 \n"),
+        WriteFile("mark_after_header.fwv", "Max Frostweave1\xEF\xBB\xBF\npUtA 1 \n"),
+        WriteFile("half_mark.fwv", "\xEF\xBBMax Frostweave1\npUtA 1 \n"),
         WriteFile("short.fwv", std::string(kPresetHeader, 15)),
         WriteFile("empty.fwv", ""),
         PathOf("missing.fwv"),
@@ -283,6 +286,24 @@ TEST_F(PresetFileTest, BadHeaderShortFileOrMissingFileLoadNothing) {
     EXPECT_TRUE(LoadPresetFile(WriteFile("header.fwv", kPresetHeader), p));
     ExpectSameSettings(p, before);
     EXPECT_EQ(p.NeedsRegeneration, 1);
+}
+
+// As a Windows editor saves a preset: CR LF throughout, perhaps after a byte-order mark.
+TEST_F(PresetFileTest, WindowsEditedFilesLoadCompletely) {
+    const EffectParameters saved = Unusual();
+    const std::string path = PathOf("saved.fwv");
+    ASSERT_TRUE(SavePresetFile(path, saved));
+    std::string crlf;
+    for (char c : ReadFile(path)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::pair<std::string, size_t> files[] = {
+        {crlf, 17}, {mark + crlf, 20}, {mark + ReadFile(path), 19}};
+    for (const auto& [text, headerLength] : files) {
+        EXPECT_EQ(PresetHeaderLength(text), headerLength);
+        EffectParameters p = Defaults();
+        ASSERT_TRUE(LoadPresetFile(WriteFile("edited.fwv", text), p));
+        ExpectSameSettings(p, saved);
+    }
 }
 
 TEST_F(PresetFileTest, SaveToAnUncreatableFileFailsQuietly) {

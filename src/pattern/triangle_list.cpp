@@ -1,5 +1,6 @@
 #include "pattern/triangle_list.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -32,6 +33,15 @@ int32_t g_budget = kTriangleBudget;
 bool g_stopped = false;
 bool g_outOfMemory = false;
 }  // namespace
+
+int32_t TriangleBudgetForArea(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0) return kBaseTriangleBudget;
+    // Sides beyond the budget's reach cannot overflow the product.
+    const int64_t cap = int64_t(kTriangleBudget) * kPixelsPerBudgetTriangle;
+    const int64_t area = std::min(width, cap) * std::min(height, cap);
+    const int64_t budget = kBaseTriangleBudget + std::min(area, cap) / kPixelsPerBudgetTriangle;
+    return int32_t(std::min<int64_t>(budget, kTriangleBudget));
+}
 
 void ResetTriangleCounter(int32_t budget) {
     g_counter = 0;

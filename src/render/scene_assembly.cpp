@@ -148,6 +148,7 @@ PatternPlacement PlaceScene(const SceneRequest& r) {
     place.SW = int32_t(r.filterWidth / place.zoom + 0.5);
     place.SH = int32_t(r.filterHeight / place.zoom + 0.5);
     place.viewRatio = ViewRatio(r.width, place.SW);
+    place.budget = TriangleBudgetForArea(r.filterWidth, r.filterHeight);
     PlacePattern(p, r.centreX, r.centreY, r.selectionPresent, place);
     return place;
 }

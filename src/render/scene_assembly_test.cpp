@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -245,6 +246,47 @@ TEST_F(SceneAssembly, TheCachedPatternIsReusedUntilRegenerationIsAsked) {
     EXPECT_EQ(TriangleCounter(), counter);
     ASSERT_EQ(g_rec.points.size(), first.size());
     EXPECT_EQ(std::memcmp(g_rec.points.data(), first.data(), first.size() * sizeof(__Point3ds)), 0);
+}
+
+// Settings that grow without end (the dialog's own maximum of iterations, a dispersion of
+// -1e30) stop at the budget of the filter area, not at the 8 million triangles every picture
+// could once grow; ordinary ones stay far below it.
+TEST_F(SceneAssembly, ExtremeSettingsStopAtTheBudgetOfTheArea) {
+    EXPECT_EQ(TriangleBudgetForArea(64, 48), kBaseTriangleBudget + 64 * 48 / 32);
+    EXPECT_EQ(TriangleBudgetForArea(1, 30000), kBaseTriangleBudget + 30000 / 32);
+    EXPECT_EQ(TriangleBudgetForArea(4000, 3000), 675'000);
+    EXPECT_EQ(TriangleBudgetForArea(30000, 30000), kTriangleBudget);
+    EXPECT_EQ(TriangleBudgetForArea(INT32_MAX, INT32_MAX), kTriangleBudget);
+    struct Case {
+        const char* name;
+        int w, h;
+        void (*set)(EffectParameters&);
+        bool fills;
+    } cases[] = {
+        {"most iterations", 64, 48,
+         [](EffectParameters& p) {
+             SetEffectIndex(p, 0);
+             p.MaxIterations = 6;
+         },
+         true},
+        {"dispersion -1e30", 64, 48, [](EffectParameters& p) { p.Dispers = -1e30f; }, true},
+        {"one column", 1, 3000, [](EffectParameters&) {}, true},  // grows without end on one column
+        {"defaults", 64, 48, [](EffectParameters&) {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.w, c.h, 8);
+        c.set(P());
+        P().NeedsRegeneration = 1;
+        Render();
+        const int32_t budget = TriangleBudgetForArea(c.w, c.h);
+        EXPECT_LE(P().CachedTriangleCount, budget);
+        if (c.fills) {
+            EXPECT_EQ(P().CachedTriangleCount, budget);
+        } else {
+            EXPECT_LT(P().CachedTriangleCount, budget / 10);
+        }
+    }
 }
 
 TEST_F(SceneAssembly, ScaleShrinksEveryCoordinateAndSingleEffectsGrowAtTheCentre) {
