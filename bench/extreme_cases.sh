@@ -41,7 +41,7 @@ run() {
     shift
     /usr/bin/time -f "%e %M" -o "$work/time" "$tool" "$@" >/dev/null 2>"$work/said"
     local status=$?
-    read -r seconds kb <"$work/time"
+    read -r seconds kb < <(tail -n 1 "$work/time")
     printf '%-44s %7.2f s %7d MB  exit %d  %s\n' "$name" "$seconds" $((kb / 1024)) "$status" \
         "$(grep -v '^Command exited' "$work/said" | tail -n 1 | cut -c1-70)"
 }
