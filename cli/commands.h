@@ -28,6 +28,7 @@ struct RunArgs {
     bool quiet = false;
     // Pictures whose header claims more are refused before decoding.
     int maxMegapixels = DefaultMaxMegapixels();
+    bool smallPng = false;  // PNG files as small as they can be made, however long it takes
 };
 
 struct ApplyArgs {

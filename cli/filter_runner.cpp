@@ -43,7 +43,7 @@ void ReportBand(double within) {
     const FilterRecord* fr = g_shim.record;
     if (!fr) return;
     const int height = fr->filterRect.bottom - fr->filterRect.top;
-    const int top = fr->inRect.top, bottom = std::min(fr->inRect.bottom, fr->filterRect.bottom);
+    const int top = fr->outRect.top, bottom = std::min(fr->outRect.bottom, fr->filterRect.bottom);
     if (height > 0 && bottom > top)
         Report((top - fr->filterRect.top + within * (bottom - top)) / height);
 }
@@ -193,6 +193,8 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
     // The document moves into the host for the run and comes back after it. A failed run
     // writes no file, so the host keeps no undo copy (a whole document at 100 megapixels).
     host.Options().undo = false;
+    // Nor does it need the document apart from the filter's buffers.
+    host.Options().inPlace = true;
     host.SetImage(std::move(image));
     if (!request.selection.empty()) host.SetSelection(request.selection);
     host.RunFilterRecordOnly();

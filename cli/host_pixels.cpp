@@ -3,7 +3,25 @@
 #include <algorithm>
 #include <utility>
 
+#include "host/parallel_rows.h"
+
 namespace fw::cli {
+
+namespace {
+
+// Rescales every sample in place, on the cores the filter uses.
+template <class Scale>
+void ForEachSample(std::vector<uint16_t>& samples, const Scale& scale) {
+    constexpr int kChunk = 1 << 16;
+    const int chunks = int((samples.size() + kChunk - 1) / kChunk);
+    ForRowRanges(chunks, kChunk * 2, [&](int first, int count) {
+        const size_t from = size_t(first) * kChunk;
+        const size_t to = std::min(samples.size(), size_t(first + count) * kChunk);
+        for (size_t i = from; i < to; ++i) samples[i] = scale(samples[i]);
+    });
+}
+
+}  // namespace
 
 hostemu::Image ToHostImage(const Picture& picture) {
     const bool alpha = picture.HasAlpha();
@@ -30,7 +48,7 @@ hostemu::Image ToHostImage(Picture&& picture) {
     image.width = picture.width;
     image.height = picture.height;
     if (picture.depth == 16)
-        for (uint16_t& v : picture.samples) v = FileToHost16(v);
+        ForEachSample(picture.samples, [](uint16_t v) { return FileToHost16(v); });
     image.samples = std::move(picture.samples);
     picture = Picture();
     return image;
@@ -42,7 +60,8 @@ Picture FromHostImage(hostemu::Image&& image) {
     picture.width = image.width;
     picture.height = image.height;
     if (image.depth == 16)
-        for (uint16_t& v : image.samples) v = HostToFile16(std::min<uint16_t>(v, 32768));
+        ForEachSample(image.samples,
+                      [](uint16_t v) { return HostToFile16(std::min<uint16_t>(v, 32768)); });
     picture.samples = std::move(image.samples);
     image = hostemu::Image();
     return picture;

@@ -37,4 +37,9 @@ bool ReadPicture(const std::string& path, Picture& picture, std::string& error,
 // stores 8-bit colour only (alpha dropped, 16-bit values rounded to 8 bits).
 bool WritePicture(const std::string& path, const Picture& picture, std::string& error);
 
+// How hard the PNG writer compresses, for every PNG written after the call: quickly (the
+// default) or into the smallest file it can make, which takes many times longer.
+enum class PngEffort { Fast, Smallest };
+void SetPngEffort(PngEffort effort);
+
 }  // namespace fw::cli

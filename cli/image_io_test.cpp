@@ -66,6 +66,34 @@ TEST_F(ImageIoTest, PngAndTiffKeepEveryLayoutExactly) {
             }
 }
 
+// A smooth picture with some grain, as photographs are; both efforts keep it exactly, and
+// the smallest file is no larger than the quick one.
+TEST_F(ImageIoTest, PngEffortsKeepThePixelsAndTheSmallestIsSmaller) {
+    for (int depth : {8, 16}) {
+        Picture in(300, 200, 3, depth);
+        std::mt19937 rng{unsigned(depth)};
+        for (int y = 0; y < in.height; ++y)
+            for (int x = 0; x < in.width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    in.At(x, y, c) = uint16_t(((x + c * y) * in.MaxValue() / 700 + rng() % 5) %
+                                              (in.MaxValue() + 1));
+        uintmax_t sizes[2] = {};
+        for (PngEffort effort : {PngEffort::Fast, PngEffort::Smallest}) {
+            SetPngEffort(effort);
+            const std::string name =
+                "e" + std::to_string(depth) + "_" + std::to_string(int(effort)) + ".png";
+            std::string error;
+            ASSERT_TRUE(WritePicture(Path(name), in, error)) << error;
+            Picture out;
+            ASSERT_TRUE(ReadPicture(Path(name), out, error)) << error;
+            EXPECT_EQ(out.samples, in.samples) << name;
+            sizes[int(effort)] = fs::file_size(Path(name));
+        }
+        SetPngEffort(PngEffort::Fast);
+        EXPECT_LT(sizes[1], sizes[0]) << depth << "-bit";
+    }
+}
+
 TEST_F(ImageIoTest, JpegStoresEightBitColourCloseToTheInput) {
     Picture in(40, 30, 4, 16);
     for (int y = 0; y < 30; ++y)

@@ -70,6 +70,8 @@ void AddRunOptions(CLI::App* app, RunArgs& run, bool withJobs) {
             ->check(CLI::Range(1, 64))
             ->type_name("N");
     app->add_flag("--quiet,-q", run.quiet, "No progress bar and no list of written files");
+    app->add_flag("--small-png", run.smallPng,
+                  "Compress PNG files as much as possible (much slower to write)");
     AddPictureLimit(app, run);
     const char* group = "Host behaviour (for testing)";
     app->add_option("--max-space", run.host.maxSpace,

@@ -2,6 +2,7 @@
 // palettes become RGB, low-bit grey becomes 8-bit, transparency chunks become alpha.
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -9,14 +10,13 @@
 #include <vector>
 
 #include "cli/codecs.h"
+#include "cli/image_io.h"
 
 namespace fw::cli::codec {
 
 namespace {
 
-// Deflate level 3: measured on a 4000 x 3000 filtered photograph, 2.7 times faster than the
-// default 6 for a file 7% larger. Writing dominated the run time at the default.
-constexpr int kPngCompression = 3;
+PngEffort g_effort = PngEffort::Fast;
 
 struct PngErrorState {
     std::string message;
@@ -79,18 +79,55 @@ bool ReadRows(png_structp png, png_bytepp rows) {
     return true;
 }
 
-bool WriteFrom(png_structp png, png_infop info, FILE* f, const Picture& picture, png_bytepp rows) {
+// Row by row into the picture: 16-bit rows land in its samples as they are, 8-bit rows go
+// through `row`. No second copy of the picture.
+bool ReadRowsInto(png_structp png, Picture* picture, unsigned char* row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    const size_t n = size_t(picture->width) * size_t(picture->channels);
+    for (int y = 0; y < picture->height; ++y) {
+        uint16_t* samples = picture->samples.data() + size_t(y) * n;
+        if (picture->depth == 16) {
+            png_read_row(png, reinterpret_cast<png_bytep>(samples), nullptr);
+            continue;
+        }
+        png_read_row(png, row, nullptr);
+        for (size_t i = 0; i < n; ++i) samples[i] = row[i];
+    }
+    png_read_end(png, nullptr);
+    return true;
+}
+
+bool WriteFrom(png_structp png, png_infop info, FILE* f, const Picture* picture,
+               unsigned char* row) {
     if (setjmp(png_jmpbuf(png))) return false;
     static const int kType[5] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA,
                                  PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA};
     png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(picture.width), png_uint_32(picture.height), picture.depth,
-                 kType[picture.channels], PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, kPngCompression);
+    png_set_IHDR(png, info, png_uint_32(picture->width), png_uint_32(picture->height),
+                 picture->depth, kType[picture->channels], PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (g_effort == PngEffort::Smallest) {
+        png_set_compression_level(png, 9);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
+    } else {
+        // Deflate level 1 with every row "Up"-filtered: measured on 4000 x 3000 pictures,
+        // about 2.5 times faster to write than level 3 with the filter chosen row by row,
+        // for files 5 to 12 % larger, and the quickest to read back.
+        png_set_compression_level(png, 1);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    }
     png_write_info(png, info);
-    if (picture.depth == 16 && LittleEndianHost()) png_set_swap(png);
-    png_write_image(png, rows);
+    if (picture->depth == 16 && LittleEndianHost()) png_set_swap(png);
+    const size_t n = size_t(picture->width) * size_t(picture->channels);
+    for (int y = 0; y < picture->height; ++y) {
+        const uint16_t* samples = picture->samples.data() + size_t(y) * n;
+        if (picture->depth == 16) {
+            png_write_row(png, reinterpret_cast<png_const_bytep>(samples));
+            continue;
+        }
+        for (size_t i = 0; i < n; ++i) row[i] = static_cast<unsigned char>(samples[i]);
+        png_write_row(png, row);
+    }
     png_write_end(png, info);
     return true;
 }
@@ -126,17 +163,25 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error) {
             ok = false;
         }
     }
-    if (ok) {
+    const bool interlaced = ok && png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    if (ok && interlaced) {
+        // Every pass covers the whole picture: it is read whole, then copied.
         bytes.resize(layout.rowBytes * layout.height);
         rows.resize(layout.height);
         for (size_t y = 0; y < rows.size(); ++y) rows[y] = bytes.data() + y * layout.rowBytes;
         ok = ReadRows(png, rows.data());
+    } else if (ok) {
+        picture = Picture(int(layout.width), int(layout.height), layout.channels, layout.depth);
+        bytes.resize(layout.rowBytes);
+        ok = ReadRowsInto(png, &picture, bytes.data());
     }
     png_destroy_read_struct(&png, &info, nullptr);
     if (!ok) {
+        picture = Picture();
         if (error.empty()) error = state.message.empty() ? "damaged PNG" : state.message;
         return false;
     }
+    if (!interlaced) return true;
     picture = Picture(int(layout.width), int(layout.height), layout.channels, layout.depth);
     const size_t n = picture.samples.size();
     if (layout.depth == 16)
@@ -147,17 +192,7 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error) {
 }
 
 bool WritePng(const std::string& path, const Picture& picture, std::string& error) {
-    const size_t rowSamples = size_t(picture.width) * size_t(picture.channels);
-    const int bytesPer = picture.depth == 16 ? 2 : 1;
-    std::vector<unsigned char> bytes(rowSamples * size_t(picture.height) * size_t(bytesPer));
-    if (bytesPer == 2)
-        std::memcpy(bytes.data(), picture.samples.data(), bytes.size());
-    else
-        for (size_t i = 0; i < picture.samples.size(); ++i)
-            bytes[i] = static_cast<unsigned char>(picture.samples[i]);
-    std::vector<png_bytep> rows(size_t(picture.height));
-    for (size_t y = 0; y < rows.size(); ++y) rows[y] = bytes.data() + y * rowSamples * bytesPer;
-
+    std::vector<unsigned char> row(size_t(picture.width) * size_t(picture.channels));
     FilePtr f(std::fopen(path.c_str(), "wb"));
     if (!f) {
         error = std::strerror(errno);
@@ -172,7 +207,7 @@ bool WritePng(const std::string& path, const Picture& picture, std::string& erro
         error = "out of memory";
         return false;
     }
-    bool ok = WriteFrom(png, info, f.get(), picture, rows.data());
+    bool ok = WriteFrom(png, info, f.get(), &picture, row.data());
     png_destroy_write_struct(&png, &info);
     if (std::fflush(f.get()) != 0 || std::ferror(f.get())) ok = false;
     if (!ok) error = state.message.empty() ? std::string("write failed") : state.message;
@@ -180,3 +215,11 @@ bool WritePng(const std::string& path, const Picture& picture, std::string& erro
 }
 
 }  // namespace fw::cli::codec
+
+namespace fw::cli {
+
+void SetPngEffort(PngEffort effort) {
+    codec::g_effort = effort;
+}
+
+}  // namespace fw::cli

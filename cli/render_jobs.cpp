@@ -79,6 +79,7 @@ std::vector<std::string> ChildArguments(const Job& job, const RunArgs& run,
     args.push_back("--max-megapixels");
     args.push_back(std::to_string(run.maxMegapixels));
     if (run.host.hostDrivenBands) args.push_back("--host-driven-bands");
+    if (run.smallPng) args.push_back("--small-png");
     if (run.host.noHandleProcs) args.push_back("--no-handle-procs");
     if (!run.selection.empty()) {
         args.push_back("--selection");
@@ -92,6 +93,7 @@ std::vector<std::string> ChildArguments(const Job& job, const RunArgs& run,
 }  // namespace
 
 int RunJobs(const std::vector<Job>& jobs, const RunArgs& run) {
+    SetPngEffort(run.smallPng ? PngEffort::Smallest : PngEffort::Fast);
     const std::string modulePath = ModulePathFor(run);
     std::string error;
     auto module = FilterModule::Load(modulePath, error);

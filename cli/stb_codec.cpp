@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/codecs.h"
+#include "cli/image_io.h"
 
 namespace fw::cli::codec {
 namespace {
@@ -225,9 +226,12 @@ void WriteToFile(void* context, void* data, int size) {
 }
 
 // The zlib stream of `raw`, for the caller to free with std::free. Throws std::bad_alloc.
+// stb's search depth: its default, or a deeper search for the smallest files.
+int g_zlibQuality = 8;
+
 unsigned char* Deflate(std::vector<unsigned char>& raw, int& length) {
     try {
-        unsigned char* z = stbi_zlib_compress(raw.data(), int(raw.size()), &length, 8);
+        unsigned char* z = stbi_zlib_compress(raw.data(), int(raw.size()), &length, g_zlibQuality);
         StbBlocks().erase(z);  // the caller's now
         return z;
     } catch (...) {
@@ -330,3 +334,11 @@ bool WriteJpeg(const std::string& path, const Picture& picture, std::string& err
 }
 
 }  // namespace fw::cli::codec
+
+namespace fw::cli {
+
+void SetPngEffort(PngEffort effort) {
+    codec::g_zlibQuality = effort == PngEffort::Smallest ? 32 : 8;
+}
+
+}  // namespace fw::cli

@@ -1,6 +1,7 @@
 #include "hostemu/emulated_host.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -11,8 +12,10 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <sys/mman.h>
 #endif
 
+#include "host/parallel_rows.h"
 #include "platform/block_size.h"
 
 namespace hostemu {
@@ -355,35 +358,73 @@ bool EmulatedHost::AnyRectNonEmpty() const {
 namespace {
 
 // The sample the host hands over for document position (x, y), with padding outside.
-uint16_t SampleOrPad(const Image& img, int x, int y, int plane, int16_t padding) {
-    if (x >= 0 && y >= 0 && x < img.width && y < img.height) return img.At(x, y, plane);
+// `rowOf(y)` is the document row y as the filter is to see it.
+template <class RowOf>
+uint16_t SampleOrPad(const Image& img, const RowOf& rowOf, int x, int y, int plane,
+                     int16_t padding) {
+    if (x >= 0 && y >= 0 && x < img.width && y < img.height)
+        return rowOf(y)[size_t(x) * img.planes + plane];
     if (padding == -1) {  // edge replication
         x = std::clamp(x, 0, img.width - 1);
         y = std::clamp(y, 0, img.height - 1);
-        return img.At(x, y, plane);
+        return rowOf(y)[size_t(x) * img.planes + plane];
     }
     if (padding >= 0 && padding <= 255)
         return img.depth == 16 ? uint16_t((padding * 32768 + 127) / 255) : uint16_t(padding);
     return 0;
 }
 
-void Store(std::vector<uint8_t>& buf, size_t at, uint16_t v, int bytes) {
+void Store(uint8_t* buf, size_t at, uint16_t v, int bytes) {
     if (bytes == 2)
-        std::memcpy(&buf[at], &v, 2);
+        std::memcpy(buf + at, &v, 2);
     else
         buf[at] = uint8_t(v);
 }
 
-uint16_t Load(const std::vector<uint8_t>& buf, size_t at, int bytes) {
+uint16_t Load(const uint8_t* buf, size_t at, int bytes) {
     if (bytes == 2) {
         uint16_t v;
-        std::memcpy(&v, &buf[at], 2);
+        std::memcpy(&v, buf + at, 2);
         return v;
     }
     return buf[at];
 }
 
+// `count` document samples into a buffer row of `bytes`-wide samples, and back.
+void SamplesToRow(const uint16_t* from, uint8_t* to, size_t count, int bytes) {
+    if (bytes == 2) {
+        std::memcpy(to, from, count * 2);
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) to[i] = uint8_t(from[i]);
+}
+
+void RowToSamples(const uint8_t* from, uint16_t* to, size_t count, int bytes) {
+    if (bytes == 2) {
+        std::memcpy(to, from, count * 2);
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) to[i] = from[i];
+}
+
 }  // namespace
+
+void EmulatedHost::Buffer::Allocate(size_t n) {
+    Free();
+    if (n == 0) return;
+    bytes.reset(new uint8_t[n]);
+    size = n;
+#if !defined(_WIN32)
+    // Untouched yet: on large pages the first touch faults once every 2 MB, not every 4 KB.
+    constexpr size_t kLarge = size_t(4) << 20, kPage = 4096;
+    if (n >= kLarge) {
+        const uintptr_t from =
+            (reinterpret_cast<uintptr_t>(bytes.get()) + kPage - 1) & ~(kPage - 1);
+        const uintptr_t to = (reinterpret_cast<uintptr_t>(bytes.get()) + n) & ~(kPage - 1);
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+    }
+#endif
+}
 
 bool EmulatedHost::FetchBuffers() {
     try {
@@ -415,6 +456,12 @@ void EmulatedHost::FetchBuffersOrThrow() {
         clip(fr.maskRect, maskScale);
         fr.inputPadding = fr.outputPadding = fr.maskPadding = -1;
     }
+    if (options_.inputRowsBeyondOutput >= 0 && !IsEmpty(fr.inRect) && !IsEmpty(fr.outRect)) {
+        // This host gives less input than asked and says so in the record.
+        const int beyond = options_.inputRowsBeyondOutput;
+        fr.inRect.top = int16_t(std::max<int>(fr.inRect.top, fr.outRect.top - beyond));
+        fr.inRect.bottom = int16_t(std::min<int>(fr.inRect.bottom, fr.outRect.bottom + beyond));
+    }
     const Rect in = ReadRect(0), out = ReadRect(1), mask = ReadRect(2);
     const int inPlanes = fr.inHiPlane - fr.inLoPlane + 1;
     const int outPlanes = fr.outHiPlane - fr.outLoPlane + 1;
@@ -430,41 +477,86 @@ void EmulatedHost::FetchBuffersOrThrow() {
         const std::optional<size_t> size =
             row ? fw::BlockBytes({int64_t(*row) + options_.rowPadding, r.bottom - r.top})
                 : std::nullopt;
-        if (!size || *size > inBuf_.max_size() - 16) throw std::bad_alloc();
+        if (!size || *size > SIZE_MAX / 2) throw std::bad_alloc();
         rowBytes = int32_t(*row) + options_.rowPadding;
         return *size + 16;
     };
+    // One band of the whole document, every plane, 16 bits: the filter works on the
+    // document's own rows, as a host that filters in place hands them over.
+    const Rect whole{0, 0, int16_t(image_.height), int16_t(image_.width)};
+    auto same = [](const Rect& a, const Rect& b) {
+        return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+    };
+    // 8-bit ones (the document holds wider samples) get one buffer as in and out data.
+    const bool oneBand = options_.inPlace && inScale == 1 && same(in, whole) && same(out, whole) &&
+                         fr.inLoPlane == 0 && fr.outLoPlane == 0 && inPlanes == image_.planes &&
+                         outPlanes == image_.planes;
+    const bool inPlace = oneBand && bytes == 2;
     int32_t inRow = 0, outRow = 0, maskRow = 0;
-    const size_t inBytes = layout(in, inPlanes, bytes, inRow);
-    const size_t outBytes = layout(out, outPlanes, bytes, outRow);
+    const size_t inBytes = inPlace ? 0 : layout(in, inPlanes, bytes, inRow);
+    const size_t outBytes = oneBand ? 0 : layout(out, outPlanes, bytes, outRow);
     const size_t maskBytes = masked ? layout(mask, 1, 1, maskRow) : 0;
     // Every buffer is had before any is filled: a band that cannot be served fails at once.
-    std::vector<uint8_t>().swap(inBuf_);
-    std::vector<uint8_t>().swap(outBuf_);
-    std::vector<uint8_t>().swap(maskBuf_);
-    inBuf_.reserve(inBytes);
-    outBuf_.reserve(outBytes);
-    maskBuf_.reserve(maskBytes);
+    FreeBuffers();
+    inBuf_.Allocate(inBytes);
+    outBuf_.Allocate(outBytes);
+    maskBuf_.Allocate(maskBytes);
 
-    auto fill = [&](const Rect& r, int lo, int n, int scale, int16_t padding, size_t size,
-                    int32_t rowBytes, std::vector<uint8_t>& buf) -> void* {
-        if (size == 0) return nullptr;
+    // The input is the document as it was before the run, whatever bands went back since.
+    if (!IsEmpty(in) && !IsEmpty(out) && (in.top < out.top || in.bottom > out.bottom))
+        keepOriginals_ = true;
+    // Band walks go down the picture: what lies above this input is not asked for again.
+    if (!IsEmpty(in))
+        for (int y = 0; y < std::min<int>(in.top, int(originals_.size())); ++y)
+            originals_[size_t(y)].reset();
+    auto original = [&](int y) -> const uint16_t* {
+        if (size_t(y) < originals_.size() && originals_[size_t(y)])
+            return originals_[size_t(y)].get();
+        return &image_.At(0, y, 0);
+    };
+    auto current = [&](int y) -> const uint16_t* { return &image_.At(0, y, 0); };
+    auto fill = [&](const Rect& r, int lo, int n, int scale, int16_t padding, int32_t rowBytes,
+                    Buffer& buf, const auto& rowOf) -> void* {
+        if (buf.size == 0) return nullptr;
         const int w = r.right - r.left, h = r.bottom - r.top;
-        buf.assign(size, 0xCD);  // filler catches unwritten reads
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int p = 0; p < n; ++p)
-                    Store(buf, size_t(y) * rowBytes + (size_t(x) * n + p) * bytes,
-                          SampleOrPad(image_, (r.left + x) * scale, (r.top + y) * scale,
-                                      std::min(lo + p, image_.planes - 1), padding),
-                          bytes);
+        const size_t used = size_t(w) * n * bytes;
+        // Whole document rows of every plane go across as they are.
+        const bool direct =
+            scale == 1 && lo == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width;
+        fw::ForRowRanges(h, size_t(rowBytes), [&](int first, int count) {
+            for (int y = first; y < first + count; ++y) {
+                uint8_t* row = buf.data() + size_t(y) * rowBytes;
+                const int docY = r.top + y;
+                if (direct && docY >= 0 && docY < image_.height) {
+                    SamplesToRow(rowOf(docY) + size_t(r.left) * n, row, size_t(w) * n, bytes);
+                } else {
+                    for (int x = 0; x < w; ++x)
+                        for (int p = 0; p < n; ++p)
+                            Store(row, (size_t(x) * n + p) * bytes,
+                                  SampleOrPad(image_, rowOf, (r.left + x) * scale, docY * scale,
+                                              std::min(lo + p, image_.planes - 1), padding),
+                                  bytes);
+                }
+                std::memset(row + used, 0xCD, size_t(rowBytes) - used);  // catches unwritten reads
+            }
+        });
+        std::memset(buf.data() + size_t(h) * rowBytes, 0xCD, buf.size - size_t(h) * rowBytes);
         return buf.data();
     };
-    fr.inData = fill(in, fr.inLoPlane, inPlanes, inScale, fr.inputPadding, inBytes, inRow, inBuf_);
-    fr.inRowBytes = inRow;
-    fr.outData =
-        fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding, outBytes, outRow, outBuf_);
-    fr.outRowBytes = outRow;
+    if (inPlace) {
+        fr.inData = fr.outData = image_.samples.data();
+        fr.inRowBytes = fr.outRowBytes = int32_t(size_t(image_.width) * image_.planes * 2);
+    } else {
+        fr.inData =
+            fill(in, fr.inLoPlane, inPlanes, inScale, fr.inputPadding, inRow, inBuf_, original);
+        fr.inRowBytes = inRow;
+        fr.outData = oneBand ? fr.inData
+                             : fill(out, fr.outLoPlane, outPlanes, inScale, fr.outputPadding,
+                                    outRow, outBuf_, current);
+        fr.outRowBytes = oneBand ? inRow : outRow;
+    }
+    inPlace_ = inPlace;
+    outRows_ = static_cast<const uint8_t*>(fr.outData);
     outFetched_ = out;
     outLo_ = fr.outLoPlane;
     outHi_ = fr.outHiPlane;
@@ -475,7 +567,7 @@ void EmulatedHost::FetchBuffersOrThrow() {
     fr.maskRowBytes = maskRow;
     if (masked) {
         const int w = mask.right - mask.left, h = mask.bottom - mask.top;
-        maskBuf_.assign(maskBytes, 0);
+        std::memset(maskBuf_.data(), 0, maskBuf_.size);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const int dx = (mask.left + x) * maskScale, dy = (mask.top + y) * maskScale;
@@ -484,7 +576,7 @@ void EmulatedHost::FetchBuffersOrThrow() {
                     v = selection_[size_t(dy) * image_.width + dx] ? 255 : 0;
                 else if (fr.maskPadding >= 0)
                     v = uint8_t(fr.maskPadding);
-                maskBuf_[size_t(y) * maskRow + x] = v;
+                maskBuf_.data()[size_t(y) * maskRow + x] = v;
             }
         fr.maskData = maskBuf_.data();
     }
@@ -498,28 +590,47 @@ void EmulatedHost::CommitOutput() {
     const int bytes = image_.depth == 16 ? 2 : 1;
     const Rect& r = outFetched_;
     const int w = r.right - r.left, n = outHi_ - outLo_ + 1;
-    for (int y = r.top; y < r.bottom; ++y) {
-        if (y < 0 || y >= image_.height) continue;
-        const int row = y - fr.filterRect.top;
-        if (row >= 0) {
-            if (size_t(row) >= rowWrites_.size()) rowWrites_.resize(size_t(row) + 1, 0);
-            ++rowWrites_[size_t(row)];
+    const int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, image_.height);
+    for (int y = top; y < bottom; ++y) {
+        const int written = y - fr.filterRect.top;
+        if (written >= 0) {
+            if (size_t(written) >= rowWrites_.size()) rowWrites_.resize(size_t(written) + 1, 0);
+            ++rowWrites_[size_t(written)];
         }
-        for (int x = 0; x < w; ++x) {
-            const int dx = r.left + x;
-            if (dx < 0 || dx >= image_.width) continue;
-            for (int p = 0; p < n && outLo_ + p < image_.planes; ++p)
-                image_.At(dx, y, outLo_ + p) =
-                    Load(outBuf_, size_t(y - r.top) * fr.outRowBytes + (size_t(x) * n + p) * bytes,
-                         bytes);
+        if (keepOriginals_) {
+            // A later band's input may reach back into these rows.
+            if (originals_.size() < size_t(image_.height)) originals_.resize(size_t(image_.height));
+            auto& kept = originals_[size_t(y)];
+            const size_t samples = size_t(image_.width) * image_.planes;
+            if (!kept) {
+                kept.reset(new uint16_t[samples]);
+                std::memcpy(kept.get(), &image_.At(0, y, 0), samples * 2);
+            }
         }
     }
+    if (inPlace_) return;  // the filter wrote into the document itself
+    const bool direct = outLo_ == 0 && n == image_.planes && r.left >= 0 && r.right <= image_.width;
+    fw::ForRowRanges(bottom - top, size_t(fr.outRowBytes), [&](int first, int count) {
+        for (int y = top + first; y < top + first + count; ++y) {
+            const uint8_t* row = outRows_ + size_t(y - r.top) * fr.outRowBytes;
+            if (direct) {
+                RowToSamples(row, &image_.At(r.left, y, 0), size_t(w) * n, bytes);
+                continue;
+            }
+            for (int x = 0; x < w; ++x) {
+                const int dx = r.left + x;
+                if (dx < 0 || dx >= image_.width) continue;
+                for (int p = 0; p < n && outLo_ + p < image_.planes; ++p)
+                    image_.At(dx, y, outLo_ + p) = Load(row, (size_t(x) * n + p) * bytes, bytes);
+            }
+        }
+    });
 }
 
 void EmulatedHost::FreeBuffers() {
-    inBuf_.clear();
-    outBuf_.clear();
-    maskBuf_.clear();
+    inBuf_.Free();
+    outBuf_.Free();
+    maskBuf_.Free();
     record_->inData = record_->outData = record_->maskData = nullptr;
     outPending_ = false;
 }
@@ -561,6 +672,8 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
     progress_.clear();
     rowWrites_.clear();
     abortCalls_ = advanceCalls_ = continueCalls_ = 0;
+    originals_.clear();
+    keepOriginals_ = false;
     if (!options_.keepParameters) parameters_ = nullptr;
     if (!options_.keepDataSlot) dataSlot_ = 0;
     BuildRecord();
@@ -598,6 +711,8 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
         if (err == 0) err = finishErr;
     }
     FreeBuffers();
+    originals_.clear();
+    keepOriginals_ = false;
     if (narrowed) {
         for (uint16_t& v : image_.samples) v = uint16_t((v * 32768 + 127) / 255);
         image_.depth = 16;

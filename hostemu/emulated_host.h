@@ -62,10 +62,14 @@ struct HostOptions {
     int16_t playInfo = fw::sdk::kPlayDisplay;  // what the host says about showing the dialog
     bool callParameters = true;      // false: the host never calls the parameters selector
     bool clipAndReplicate = false;   // requested rectangles are cut to the image, edges repeated
+    int inputRowsBeyondOutput = -1;  // the input is cut to this many rows around the output
+                                     // rectangle (-1: as asked)
     bool eightBitOnly = false;       // the host hands over 8-bit data whatever the document
     bool brokenHandleSizes = false;  // getSizeProc answers 0, setSizeProc does nothing
     int16_t filterCase = -1;         // -1: set from the selection; 0: not set, as some hosts
     bool undo = true;                // keep a copy to restore after a failed run (costs a document)
+    bool inPlace = false;            // a document done in one band: its own rows as in and out data
+                                     // (16-bit), or one buffer for both (8-bit)
 };
 
 // How real hosts differ from each other, as the module meets them.
@@ -193,7 +197,25 @@ class EmulatedHost {
     int16_t result_ = 0;
 
     // Buffers handed to the filter for the current rectangles.
-    std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
+    // Left uninitialised where they are about to be written whole.
+    struct Buffer {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t size = 0;
+        void Allocate(size_t n);  // throws bad_alloc
+        void Free() {
+            bytes.reset();
+            size = 0;
+        }
+        uint8_t* data() { return bytes.get(); }
+    };
+    Buffer inBuf_, outBuf_, maskBuf_;
+    // Rows as they were before the run's bands went back, kept once a filter asks for input
+    // beyond its output rectangle (a real host filters from an unchanged copy), down to the
+    // top of the latest input.
+    std::vector<std::unique_ptr<uint16_t[]>> originals_;
+    bool keepOriginals_ = false;
+    bool inPlace_ = false;              // the current buffers are the document's own rows
+    const uint8_t* outRows_ = nullptr;  // what goes back: the out buffer, or the one shared
     fw::sdk::Rect outFetched_{};
     int outLo_ = 0, outHi_ = -1;
     int outScale_ = 1;

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <optional>
 
+#include "host/parallel_rows.h"
 #include "host/preview_state.h"
 #include "platform/block_size.h"
 #include "platform/platform.h"
 #include "render/scene_assembly.h"
+#include "render/scene_records.h"
 
 namespace fw {
 
@@ -101,87 +103,102 @@ void SetMaskRect(const Rect& r) {
         CurrentFilterRecord->maskRect = r;
 }
 
-void HostToWorking(void* working, const void* inData, int w, int h, int32_t inRowBytes, int planes,
-                   bool sixteen) {
-    for (int y = 0; y < h; ++y) {
-        if (sixteen) {
-            const auto* src = reinterpret_cast<const uint16_t*>(
-                static_cast<const uint8_t*>(inData) + size_t(y) * inRowBytes);
-            auto* dst = static_cast<uint16_t*>(working) + size_t(y) * w * 4;
-            for (int x = 0; x < w; ++x, src += planes, dst += 4) {
-                dst[0] = planes >= 4 ? src[3] : 32768;
-                dst[1] = src[0];
-                dst[2] = src[1];
-                dst[3] = src[2];
-            }
-        } else {
-            const auto* src = static_cast<const uint8_t*>(inData) + size_t(y) * inRowBytes;
-            auto* dst = static_cast<uint8_t*>(working) + size_t(y) * w * 4;
-            for (int x = 0; x < w; ++x, src += planes, dst += 4) {
-                dst[0] = planes >= 4 ? src[3] : 255;
-                dst[1] = src[0];
-                dst[2] = src[1];
-                dst[3] = src[2];
-            }
+namespace {
+
+// Host pixels (planes components apart) to four-component pixels with alpha first (the
+// working format) or last (the renderer's layout); without a transparency plane alpha is
+// full. `copy`, when given, gets the same pixels.
+template <typename T, uint32_t kFull, bool kAlphaFirst>
+void HostRowsToFour(const uint8_t* in, int32_t inRowBytes, T* four, T* copy, int w, int first,
+                    int count, int planes) {
+    constexpr int kAlpha = kAlphaFirst ? 0 : 3, kRed = kAlphaFirst ? 1 : 0;
+    for (int y = first; y < first + count; ++y) {
+        const T* s = reinterpret_cast<const T*>(in + size_t(y) * inRowBytes);
+        T* d = four + size_t(y) * w * 4;
+        for (int x = 0; x < w; ++x, s += planes, d += 4) {
+            d[kRed] = s[0];
+            d[kRed + 1] = s[1];
+            d[kRed + 2] = s[2];
+            d[kAlpha] = planes >= 4 ? s[3] : T(kFull);
         }
+        if (copy)
+            std::memcpy(copy + size_t(y) * w * 4, d - size_t(w) * 4, size_t(w) * 4 * sizeof(T));
     }
 }
 
-namespace {
-
-template <typename T>
-void WorkingRowToHost(const T* src, T* dst, const T* in, int w, int planes, uint32_t full) {
-    for (int x = 0; x < w; ++x, src += 4, dst += planes, in += planes) {
-        if (planes < 4) {
-            const uint32_t a = src[0];
-            dst[0] = T(src[1] * a / full);
-            dst[1] = T(src[2] * a / full);
-            dst[2] = T(src[3] * a / full);
-        } else {
-            dst[0] = src[1];
-            dst[1] = src[2];
-            dst[2] = src[3];
-            dst[3] = src[0];
-            if (planes >= 5) dst[4] = in[4];
+// Back to the host: without transparency the colour is laid over black by its alpha; with
+// it, alpha goes to plane 3 and a fifth plane is kept from the input.
+template <typename T, uint32_t kFull, bool kAlphaFirst>
+void FourRowsToHost(const T* four, uint8_t* out, int32_t outRowBytes, const uint8_t* in,
+                    int32_t inRowBytes, int w, int first, int count, int planes) {
+    constexpr int kAlpha = kAlphaFirst ? 0 : 3, kRed = kAlphaFirst ? 1 : 0;
+    for (int y = first; y < first + count; ++y) {
+        const T* s = four + size_t(y) * w * 4;
+        T* d = reinterpret_cast<T*>(out + size_t(y) * outRowBytes);
+        const T* extra = reinterpret_cast<const T*>(in + size_t(y) * inRowBytes);
+        for (int x = 0; x < w; ++x, s += 4, d += planes, extra += planes) {
+            if (planes < 4) {
+                const uint32_t a = s[kAlpha];
+                d[0] = T(s[kRed] * a / kFull);
+                d[1] = T(s[kRed + 1] * a / kFull);
+                d[2] = T(s[kRed + 2] * a / kFull);
+            } else {
+                d[0] = s[kRed];
+                d[1] = s[kRed + 1];
+                d[2] = s[kRed + 2];
+                d[3] = s[kAlpha];
+                if (planes >= 5) d[4] = extra[4];
+            }
         }
     }
 }
 
 }  // namespace
 
-void WorkingToHost(const void* working, void* outData, const void* inData, int w, int h,
-                   int32_t outRowBytes, int32_t inRowBytes, int planes, bool sixteen) {
-    for (int y = 0; y < h; ++y) {
-        auto* outRow = static_cast<uint8_t*>(outData) + size_t(y) * outRowBytes;
-        const auto* inRow = static_cast<const uint8_t*>(inData) + size_t(y) * inRowBytes;
-        if (sixteen)
-            WorkingRowToHost(static_cast<const uint16_t*>(working) + size_t(y) * w * 4,
-                             reinterpret_cast<uint16_t*>(outRow),
-                             reinterpret_cast<const uint16_t*>(inRow), w, planes, 32768);
-        else
-            WorkingRowToHost(static_cast<const uint8_t*>(working) + size_t(y) * w * 4, outRow,
-                             inRow, w, planes, 255);
-    }
+void HostToWorking(void* working, const void* inData, int w, int h, int32_t inRowBytes, int planes,
+                   bool sixteen) {
+    const auto* in = static_cast<const uint8_t*>(inData);
+    if (sixteen)
+        HostRowsToFour<uint16_t, 32768, true>(in, inRowBytes, static_cast<uint16_t*>(working),
+                                              nullptr, w, 0, h, planes);
+    else
+        HostRowsToFour<uint8_t, 255, true>(in, inRowBytes, static_cast<uint8_t*>(working), nullptr,
+                                           w, 0, h, planes);
 }
 
-SceneRequest SceneRequestFor(PluginGlobals* g, void* output, const void* input, float cx, float cy,
-                             float offsetX, float offsetY, int32_t rowStride, bool final) {
+void WorkingToHost(const void* working, void* outData, const void* inData, int w, int h,
+                   int32_t outRowBytes, int32_t inRowBytes, int planes, bool sixteen) {
+    auto* out = static_cast<uint8_t*>(outData);
+    const auto* in = static_cast<const uint8_t*>(inData);
+    if (sixteen)
+        FourRowsToHost<uint16_t, 32768, true>(static_cast<const uint16_t*>(working), out,
+                                              outRowBytes, in, inRowBytes, w, 0, h, planes);
+    else
+        FourRowsToHost<uint8_t, 255, true>(static_cast<const uint8_t*>(working), out, outRowBytes,
+                                           in, inRowBytes, w, 0, h, planes);
+}
+
+namespace {
+
+// The scene request for `area` (the out rectangle, or a band with the rows its glass reads).
+SceneRequest RequestForArea(PluginGlobals* g, const Rect& area, void* output, const void* input,
+                            float cx, float cy, float offsetX, float offsetY, int32_t rowStride,
+                            bool final) {
     FilterRecord& fr = Filter(g);
     EffectParameters* p = Parameters(g);
     SceneRequest r;
     if (!p) return r;
-    const Rect out = GetOutRect();
     const Rect filter = GetFilterRect();
     const int depth = fr.depth == 0 ? 8 : fr.depth;
     r.parameters = p;
     r.filterWidth = filter.right - filter.left;
     r.filterHeight = filter.bottom - filter.top;
     r.zoom = DialogPreviewActive && PreviewScale > 0 ? PreviewScale : 1.0;
-    r.width = out.right - out.left;
-    r.height = out.bottom - out.top;
+    r.width = area.right - area.left;
+    r.height = area.bottom - area.top;
     // A band's place in the filter area, or the panned preview's offset.
-    r.left = final ? out.left - filter.left : int32_t(offsetX);
-    r.top = final ? out.top - filter.top : int32_t(offsetY);
+    r.left = final ? area.left - filter.left : int32_t(offsetX);
+    r.top = final ? area.top - filter.top : int32_t(offsetY);
     r.centreX = double(cx) + offsetX;
     r.centreY = double(cy) + offsetY;
     r.sixteen = depth == 16 && !DialogPreviewActive;  // previews are always 8-bit
@@ -213,9 +230,7 @@ SceneRequest SceneRequestFor(PluginGlobals* g, void* output, const void* input, 
     return r;
 }
 
-bool BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
-                         float offsetX, float offsetY, int32_t rowStride, bool final) {
-    SceneRequest r = SceneRequestFor(g, output, input, cx, cy, offsetX, offsetY, rowStride, final);
+bool RenderRequest(SceneRequest r) {
     if (!r.parameters) return true;
     uint8_t* freshTexture = DialogPreviewActive ? nullptr : LoadTexture();
     if (freshTexture) r.bumpSource = freshTexture;
@@ -224,20 +239,153 @@ bool BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, floa
     return rendered;
 }
 
-namespace {
-
 std::optional<size_t> WorkingBytes(int w, int h, bool sixteen) {
     return BlockBytes({w, h, 4, sixteen ? 2 : 1});
 }
 
+// The rows a final render of the current band draws: the band with as much of its glass's
+// margin as the host gave. Empty when the host's input does not cover the band.
+Rect RenderedRows(PluginGlobals* g) {
+    const Rect out = GetOutRect(), in = GetInRect();
+    if (in.left > out.left || in.right < out.right || in.top > out.top || in.bottom < out.bottom)
+        return Rect{0, 0, 0, 0};
+    const int margin = BandInputMargin(g);
+    return Rect{int16_t(std::max(int(in.top), out.top - margin)), out.left,
+                int16_t(std::min(int(in.bottom), out.bottom + margin)), out.right};
+}
+
+// The renderer's two buffers of a band walk, kept from band to band: every band but the
+// last has the same size, and fresh pages cost their first touch every time.
+struct BandBuffers {
+    void* source = nullptr;
+    void* background = nullptr;
+    size_t bytes = 0;
+};
+BandBuffers g_bandBuffers;
+
+bool HaveBandBuffers(size_t bytes) {
+    if (g_bandBuffers.source && g_bandBuffers.bytes >= bytes) return true;
+    ReleaseBandBuffers();
+    g_bandBuffers.source = platform::AllocatePages(bytes);
+    g_bandBuffers.background = g_bandBuffers.source ? platform::AllocatePages(bytes) : nullptr;
+    if (!g_bandBuffers.background) {
+        ReleaseBandBuffers();
+        return false;
+    }
+    g_bandBuffers.bytes = bytes;
+    return true;
+}
+
+// Host pixels straight into the renderer's layout (red, green, blue, alpha): the working
+// format's two conversions in one, on the renderer's cores. The background gets the same
+// pixels when it is given.
+template <typename T, uint32_t kFull>
+void HostToLibrary(const uint8_t* in, int32_t inRowBytes, void* source, void* background, int w,
+                   int rows, int planes) {
+    ForRowRanges(rows, size_t(w) * 4 * sizeof(T), [&](int first, int count) {
+        HostRowsToFour<T, kFull, false>(in, inRowBytes, static_cast<T*>(source),
+                                        static_cast<T*>(background), w, first, count, planes);
+    });
+}
+
+// The renderer's layout back to the host, as WorkingToHost does from the working format.
+template <typename T, uint32_t kFull>
+void LibraryToHost(const void* library, uint8_t* out, int32_t outRowBytes, const uint8_t* in,
+                   int32_t inRowBytes, int w, int rows, int planes) {
+    ForRowRanges(rows, size_t(w) * 4 * sizeof(T), [&](int first, int count) {
+        FourRowsToHost<T, kFull, false>(static_cast<const T*>(library), out, outRowBytes, in,
+                                        inRowBytes, w, first, count, planes);
+    });
+}
+
+// The final render of the current band: host pixels into the renderer's buffers, the scene
+// drawn over them, the band's own rows back to the host. False when memory is short.
+bool RenderBand(PluginGlobals* g, float cx, float cy) {
+    FilterRecord& fr = Filter(g);
+    EffectParameters& p = *Parameters(g);
+    const Rect out = GetOutRect();
+    // The band is drawn with the rows of input around it that its glass reads, so that it
+    // refracts what the whole picture would; only its own rows go back.
+    const Rect area = RenderedRows(g);
+    const int w = area.right - area.left, rows = area.bottom - area.top;
+    if (rows <= 0) return true;  // no input for the band: its output stays as the host prepared it
+    const bool sixteen = (fr.depth == 0 ? 8 : fr.depth) == 16;
+    const std::optional<size_t> bytes = WorkingBytes(w, rows, sixteen);
+    if (!bytes || !HaveBandBuffers(*bytes)) return false;
+    void* source = g_bandBuffers.source;
+    void* background = g_bandBuffers.background;
+
+    const auto* in =
+        static_cast<const uint8_t*>(fr.inData) + size_t(area.top - GetInRect().top) * fr.inRowBytes;
+    // "Alpha cut" draws over nothing.
+    void* copy = p.AlphaCut ? nullptr : background;
+    if (sixteen)
+        HostToLibrary<uint16_t, 32768>(in, fr.inRowBytes, source, copy, w, rows, fr.planes);
+    else
+        HostToLibrary<uint8_t, 255>(in, fr.inRowBytes, source, copy, w, rows, fr.planes);
+    if (p.AlphaCut) std::memset(background, 0, *bytes);
+
+    SceneRequest r = RequestForArea(g, area, nullptr, nullptr, cx, cy, 0, 0, 0, true);
+    uint8_t* freshTexture = LoadTexture();
+    r.bumpSource = freshTexture;
+    const bool rendered = RenderLibraryScene(r, static_cast<uint8_t*>(background),
+                                             static_cast<const uint8_t*>(source));
+    std::free(freshTexture);
+    if (!rendered) return false;
+
+    const size_t skip = size_t(out.top - area.top);
+    const size_t componentBytes = sixteen ? 2 : 1;
+    const auto* band = static_cast<const uint8_t*>(background) + skip * w * 4 * componentBytes;
+    const int h = out.bottom - out.top;
+    auto* outData = static_cast<uint8_t*>(fr.outData);
+    if (sixteen)
+        LibraryToHost<uint16_t, 32768>(band, outData, fr.outRowBytes, in + skip * fr.inRowBytes,
+                                       fr.inRowBytes, w, h, fr.planes);
+    else
+        LibraryToHost<uint8_t, 255>(band, outData, fr.outRowBytes, in + skip * fr.inRowBytes,
+                                    fr.inRowBytes, w, h, fr.planes);
+    return true;
+}
+
 }  // namespace
+
+void ReleaseBandBuffers() {
+    platform::FreePages(g_bandBuffers.source);
+    platform::FreePages(g_bandBuffers.background);
+    g_bandBuffers = BandBuffers{};
+}
+
+SceneRequest SceneRequestFor(PluginGlobals* g, void* output, const void* input, float cx, float cy,
+                             float offsetX, float offsetY, int32_t rowStride, bool final) {
+    return RequestForArea(g, GetOutRect(), output, input, cx, cy, offsetX, offsetY, rowStride,
+                          final);
+}
+
+bool BuildAndRenderScene(PluginGlobals* g, void* output, const void* input, float cx, float cy,
+                         float offsetX, float offsetY, int32_t rowStride, bool final) {
+    return RenderRequest(
+        SceneRequestFor(g, output, input, cx, cy, offsetX, offsetY, rowStride, final));
+}
+
+int BandInputMargin(PluginGlobals* g) {
+    const EffectParameters* p = Parameters(g);
+    // A final band is as wide as the filter area: its view ratio is 1.
+    return p ? int(std::min<int32_t>(GlassReach(*p, 1.0), INT16_MAX)) : 0;
+}
+
+Rect BandInputRect(PluginGlobals* g, const Rect& band) {
+    const Rect filter = GetFilterRect();
+    const int margin = BandInputMargin(g);
+    return Rect{int16_t(std::max(int(filter.top), band.top - margin)), band.left,
+                int16_t(std::min(int(filter.bottom), band.bottom + margin)), band.right};
+}
 
 bool BandBuffersFit(PluginGlobals* g, int rows) {
     const Rect filter = GetFilterRect();
     const int depth = Filter(g).depth == 0 ? 8 : Filter(g).depth;
-    const int h = std::min(rows, filter.bottom - filter.top);
+    const int h = std::min(rows + 2 * BandInputMargin(g), filter.bottom - filter.top);
     const std::optional<size_t> one = WorkingBytes(filter.right - filter.left, h, depth == 16);
-    return TotalBytes({one, one, one, one}).has_value();
+    return TotalBytes({one, one}).has_value();
 }
 
 void DoFilter(PluginGlobals* g, bool final) {
@@ -246,8 +394,6 @@ void DoFilter(PluginGlobals* g, bool final) {
     if (!p) return;
     const Rect out = GetOutRect();
     const int w = out.right - out.left, h = out.bottom - out.top;
-    const int depth = fr.depth == 0 ? 8 : fr.depth;
-    const bool sixteen = depth == 16;
 
     // The preset chooser's preview renders the record's own small buffers instead.
     const bool dialogPreview =
@@ -269,54 +415,26 @@ void DoFilter(PluginGlobals* g, bool final) {
     }
     if (w <= 0 || h <= 0) return;
 
-    void* input = nullptr;
-    void* output = nullptr;
-    int32_t stride = 0;
-    bool ownBuffers = false;
-    if (final) {
-        if (!fr.inData || !fr.outData) return;  // nothing to render from or into
-        const std::optional<size_t> bytes = WorkingBytes(w, h, sixteen);
-        if (bytes) {
-            input = platform::AllocatePages(*bytes);
-            output = platform::AllocatePages(*bytes);
-        }
-        if (!input || !output) {
-            // Nothing is rendered; the host's output stays as it prepared it.
-            platform::FreePages(input);
-            platform::FreePages(output);
-            Result(g) = kMemFullErr;
-            return;
-        }
-        ownBuffers = true;
-        HostToWorking(input, fr.inData, w, h, fr.inRowBytes, fr.planes, sixteen);
-        stride = w * 4 * (sixteen ? 2 : 1);
-    } else if (dialogPreview) {
-        input = g_previewSurface->SourceBuffer;
-        output = g_previewSurface->RenderBuffer;
-        stride = w * 4;
-    } else {
-        input = fr.inData;
-        output = fr.outData;
-        stride = fr.outRowBytes;
-    }
-
     float cx = 0, cy = 0;
     EffectCentre(fullW, fullH, p->CenterX, p->CenterY, offsetX, offsetY, cx, cy);
-    bool rendered = true;
-    if (output)
-        rendered = BuildAndRenderScene(g, output, input, cx, cy, float(offsetX), float(offsetY),
-                                       stride, final);
-
-    if (ownBuffers) {
-        platform::FreePages(input);
-        if (rendered)
-            WorkingToHost(output, fr.outData, fr.inData, w, h, fr.outRowBytes, fr.inRowBytes,
-                          fr.planes, sixteen);
-        else
-            Result(g) = kMemFullErr;
-        platform::FreePages(output);
-        FreeTexture(*p);
+    if (!final) {
+        void* input = fr.inData;
+        void* output = fr.outData;
+        int32_t stride = fr.outRowBytes;
+        if (dialogPreview) {
+            input = g_previewSurface->SourceBuffer;
+            output = g_previewSurface->RenderBuffer;
+            stride = w * 4;
+        }
+        if (output)
+            BuildAndRenderScene(g, output, input, cx, cy, float(offsetX), float(offsetY), stride,
+                                final);
+        return;
     }
+
+    if (!fr.inData || !fr.outData) return;                // nothing to render from or into
+    if (!RenderBand(g, cx, cy)) Result(g) = kMemFullErr;  // the output stays as it was
+    FreeTexture(*p);
 }
 
 }  // namespace fw

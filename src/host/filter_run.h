@@ -16,9 +16,18 @@ namespace fw {
 void DoFilter(PluginGlobals* g, bool final);
 
 // Whether this build can address the buffers one band of `rows` rows of the filter area
-// needs at once (two working and two renderer buffers), so that a run that could never get
-// them is refused before any pixels are asked for.
+// needs at once (the renderer's two buffers, with the rows its glass reads), so that a run
+// that could never get them is refused before any pixels are asked for.
 bool BandBuffersFit(PluginGlobals* g, int rows);
+// The final render keeps its band buffers from band to band; the band walk lets them go
+// when it ends.
+void ReleaseBandBuffers();
+
+// Rows of input above and below a band that its glass reads (0 without glass), and the
+// input rectangle a band walk asks for: the band with that margin, within the filter area.
+// A band refracts what the one-band picture refracts when the host gives it all.
+int BandInputMargin(PluginGlobals* g);
+sdk::Rect BandInputRect(PluginGlobals* g, const sdk::Rect& band);
 
 // The scene step for the current band or preview: says what the host's record and the
 // preview state hold in a scene request and renders it. `output` and `input` are W x H

@@ -45,6 +45,16 @@ bool NeedsWholeMask(const FilterRecord& fr, const EffectParameters& p) {
     return fr.haveMask && p.MaskKind == kMaskBySelection && p.EffectKind != kSingle;
 }
 
+// Out and mask rectangles are the band; the input has the rows around it its glass reads.
+void SetBandRects(PluginGlobals* g, int top, int rows) {
+    const Rect band = Band(top, rows);
+    SetOutRect(band);
+    SetMaskRect(band);
+    SetInRect(BandInputRect(g, band));
+    const Rect filter = GetFilterRect();
+    if (top == filter.top && NeedsWholeMask(Filter(g), *Parameters(g))) SetMaskRect(filter);
+}
+
 void RunAllBands(PluginGlobals* g) {
     FilterRecord& fr = Filter(g);
     EffectParameters* p = Parameters(g);
@@ -57,8 +67,7 @@ void RunAllBands(PluginGlobals* g) {
             Result(g) = kUserCanceledErr;
             return;
         }
-        SetAllRects(Band(y, rows));
-        if (y == filter.top && NeedsWholeMask(fr, *p)) SetMaskRect(filter);
+        SetBandRects(g, y, rows);
         Result(g) = fr.advanceState();
         if (Result(g) != kNoErr) return;
         DoFilter(g, true);
@@ -73,8 +82,7 @@ void StartBands(PluginGlobals* g) {
     fr.inputPadding = fr.outputPadding = fr.maskPadding = 255;
     const Rect filter = GetFilterRect();
     EffectParameters* p = Parameters(g);
-    SetAllRects(Band(filter.top, std::max<int>(1, p->RowsPerBand)));
-    if (NeedsWholeMask(fr, *p)) SetMaskRect(filter);
+    SetBandRects(g, filter.top, std::max<int>(1, p->RowsPerBand));
 }
 
 }  // namespace
@@ -114,16 +122,19 @@ void DoStart(PluginGlobals* g) {
         Result(g) = kMemFullErr;
         return;
     }
-    if (p->UseAdvanceState)
+    if (p->UseAdvanceState) {
         RunAllBands(g);
-    else
+        ReleaseBandBuffers();
+    } else {
         StartBands(g);
+    }
 }
 
 void DoContinue(PluginGlobals* g) {
     FilterRecord& fr = Filter(g);
     if (Cancelled(fr) || Result(g) != kNoErr) {
         Result(g) = kUserCanceledErr;
+        ReleaseBandBuffers();
         return;
     }
     EffectParameters* p = Parameters(g);
@@ -133,16 +144,17 @@ void DoContinue(PluginGlobals* g) {
     }
     DoFilter(g, true);
     const int rows = std::max<int>(1, p->RowsPerBand);
-    const Rect in = GetInRect();
-    const Rect filter = GetFilterRect();
-    const int top = in.top + rows;
-    if (top < filter.bottom)
-        SetAllRects(Band(top, rows));
-    else
+    const int top = GetOutRect().top + rows;
+    if (top < GetFilterRect().bottom) {
+        SetBandRects(g, top, rows);
+    } else {
         SetAllRects(kEmptyRect);
+        ReleaseBandBuffers();
+    }
 }
 
 void DoFinish(PluginGlobals* g) {
+    ReleaseBandBuffers();
     WriteScriptParams(g);
 }
 

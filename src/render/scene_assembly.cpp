@@ -170,6 +170,41 @@ void DrawScene(const PreparedScene& s, uint8_t* background, const uint8_t* sourc
                   s.lights, &s.glass);
 }
 
+namespace {
+
+// Whether the request's size can be addressed in the renderer's layout; `bytes` is set.
+bool LibraryBytes(const SceneRequest& r, size_t& bytes) {
+    const std::optional<size_t> one = BlockBytes({r.width, r.height, 4, r.sixteen ? 2 : 1});
+    if (!one || !TotalBytes({one, one})) return false;
+    bytes = *one;
+    return true;
+}
+
+// The renderer's call with the progress a final render reports around it.
+void DrawReported(const SceneRequest& r, const PreparedScene& scene, uint8_t* background,
+                  const uint8_t* source) {
+    for (int32_t done : {60, 65, 70, 74, 75}) Report(r, done);
+    DrawScene(scene, background, source);
+    Report(r, 95);
+}
+
+}  // namespace
+
+bool RenderLibraryScene(const SceneRequest& r, uint8_t* background, const uint8_t* source) {
+    size_t bytes = 0;
+    if (!Usable(r) || !LibraryBytes(r, bytes)) return false;
+    const PatternPlacement place = PlaceScene(r);
+    if (!EnsurePattern(r, place)) return false;
+    if (platform::RendererAvailable()) {
+        PreparedScene scene;
+        if (!FillScene(r, place, scene)) return false;
+        DrawReported(r, scene, background, source);
+    }
+    Report(r, 100);
+    Report(r, 0);
+    return true;
+}
+
 bool RenderScene(const SceneRequest& r) {
     if (!Usable(r) || !r.output || !r.input || r.rowBytes <= 0) return true;
     const PatternPlacement place = PlaceScene(r);
@@ -177,9 +212,8 @@ bool RenderScene(const SceneRequest& r) {
 
     // Everything is had before the output is touched, so a refusal leaves it as it was.
     const std::optional<size_t> bandBytes = BlockBytes({r.height, r.rowBytes});
-    const std::optional<size_t> libraryBytes =
-        BlockBytes({r.width, r.height, 4, r.sixteen ? 2 : 1});
-    if (!bandBytes || !libraryBytes || !TotalBytes({libraryBytes, libraryBytes})) return false;
+    size_t libraryBytes = 0;
+    if (!bandBytes || !LibraryBytes(r, libraryBytes)) return false;
     struct PageDeleter {
         void operator()(void* p) const { platform::FreePages(p); }
     };
@@ -187,8 +221,8 @@ bool RenderScene(const SceneRequest& r) {
     std::unique_ptr<void, PageDeleter> background, source;
     PreparedScene scene;
     if (drawn) {
-        background.reset(platform::AllocatePages(*libraryBytes));
-        source.reset(platform::AllocatePages(*libraryBytes));
+        background.reset(platform::AllocatePages(libraryBytes));
+        source.reset(platform::AllocatePages(libraryBytes));
         if (!background || !source || !FillScene(r, place, scene)) return false;
     }
 
@@ -198,18 +232,11 @@ bool RenderScene(const SceneRequest& r) {
         std::memcpy(r.output, r.input, *bandBytes);
     if (!drawn) return true;  // the output keeps its background
 
-    Report(r, 60);
-    Report(r, 65);
-    Report(r, 70);
     const int32_t stride = r.sixteen ? r.rowBytes / 2 : r.rowBytes;
     ToLibraryPixels(r.output, stride, background.get(), r.width, r.height, r.sixteen);
     ToLibraryPixels(r.input, stride, source.get(), r.width, r.height, r.sixteen);
-    Report(r, 74);
-    Report(r, 75);
-    DrawScene(scene, static_cast<uint8_t*>(background.get()),
-              static_cast<const uint8_t*>(source.get()));
-    Report(r, 95);
-
+    DrawReported(r, scene, static_cast<uint8_t*>(background.get()),
+                 static_cast<const uint8_t*>(source.get()));
     FromLibraryPixels(background.get(), r.output, stride, r.width, r.height, r.sixteen);
     Report(r, 100);
     Report(r, 0);

@@ -111,4 +111,11 @@ void DrawScene(const PreparedScene& scene, uint8_t* background, const uint8_t* s
 // untouched.
 bool RenderScene(const SceneRequest& request);
 
+// The same step for a caller that keeps the pixels in the renderer's layout (red, green,
+// blue, alpha; width x height of the request, 16-bit when `sixteen`): draws over
+// `background`, which the caller has filled, with `source` behind the glass; the request's
+// input and output are not used. False when memory is short for the pattern or the scene
+// (the background is then untouched); without the renderer the background stays as it is.
+bool RenderLibraryScene(const SceneRequest& request, uint8_t* background, const uint8_t* source);
+
 }  // namespace fw

@@ -1,5 +1,6 @@
 #include "render/scene_records.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -150,6 +151,19 @@ void FillGlass(const EffectParameters& p, double viewRatio, GlassProp& glass) {
     glass.koefficient = p.Koefficient / 10.0f;
     glass.refraction = float(p.Refraction / 10.0f * viewRatio);
     glass.aberration = p.Aberration;
+}
+
+int32_t GlassReach(const EffectParameters& p, double viewRatio) {
+    GlassProp glass;
+    FillGlass(p, viewRatio, glass);
+    if (glass.useGlass != 1) return 0;
+    // The renderer's own limits on what it is given.
+    const double refraction =
+        std::isfinite(glass.refraction) ? std::clamp(double(glass.refraction), -1e4, 1e4) : 0.0;
+    const double spread =
+        std::isfinite(glass.aberration) ? std::clamp(double(glass.aberration), 0.0, 100.0) : 0.0;
+    const double pixels = std::fabs(refraction) * PRISMCORE_REFRACTION_PIXELS * (1 + spread / 100);
+    return int32_t(std::ceil(pixels * 1.0001 + 1.0 / 64)) + 1;
 }
 
 uint8_t DrawModeFor(uint8_t renderMode) {

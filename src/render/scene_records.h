@@ -29,6 +29,11 @@ void PlaceLights(light3ds lights[2], float dx, float dy);
 void FillMaterial(const EffectParameters& p, bool withBump, material3ds& m);
 void FillLights(const EffectParameters& p, light3ds lights[2]);
 void FillGlass(const EffectParameters& p, double viewRatio, GlassProp& glass);
+// Rows of source above and below a rendered pixel that the glass of FillGlass may read
+// (refraction with the wider aberration channel, its 1/64-pixel rounding and the bilinear
+// neighbour): a band given that many extra source rows refracts as the whole picture does.
+// 0 without glass.
+int32_t GlassReach(const EffectParameters& p, double viewRatio);
 
 // Renderer draw mode for a RenderMode value; unknown values draw the full look.
 uint8_t DrawModeFor(uint8_t renderMode);
