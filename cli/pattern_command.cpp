@@ -5,6 +5,7 @@
 // top + floor(height / 2) + y) of the picture, where left, top, width and height are the
 // filter rectangle (the whole picture, or the selection's bounding box).
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,8 +39,9 @@ GeometryFormat GeometryFormatOf(const std::string& path) {
 std::string Num(float v) {
     if (!std::isfinite(v)) return "null";
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", double(v));
-    return buf;
+    // As "%.9g" prints it, without printf's cost on hundreds of thousands of triangles.
+    const auto end = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::general, 9);
+    return std::string(buf, end.ptr);
 }
 
 bool ParseSize(const std::string& text, int& w, int& h) {
