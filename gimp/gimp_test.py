@@ -24,6 +24,7 @@ Usage: gimp_test.py CASE --build BUILD_DIR --source SOURCE_DIR [--screenshot PNG
 import argparse
 import os
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -316,7 +317,7 @@ class GimpWindows:
         self.process = subprocess.Popen(
             [gimp.args.gimp, '-s', '-d', '-f', '--stack-trace-mode=never',
              '--batch-interpreter=plug-in-script-fu-eval', '-b', server],
-            env=gimp.env, stdout=self.log, stderr=subprocess.STDOUT)
+            env=gimp.env, stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
         deadline = time.time() + 180
         while True:
             try:
@@ -353,12 +354,20 @@ class GimpWindows:
     def close(self):
         if getattr(self, 'sock', None):
             self.sock.close()
-        if self.process.poll() is None:
-            self.process.terminate()
+        # GIMP's plug-ins (the Script-Fu server) outlive a stopped GIMP: end its whole group.
+        for sig, wait in ((signal.SIGTERM, 20), (signal.SIGKILL, 5)):
             try:
-                self.process.wait(timeout=20)
+                os.killpg(self.process.pid, sig)
+                self.process.wait(timeout=wait)
+                break
+            except ProcessLookupError:
+                break
             except subprocess.TimeoutExpired:
-                self.process.kill()
+                continue
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)  # anything left of the group
+        except ProcessLookupError:
+            pass
         self.log.close()
 
 
