@@ -12,4 +12,4 @@ fi
 count=$(grep -c '^[[:space:]]*fw_add_fuzzer(' "$here/CMakeLists.txt")
 seconds=$(python3 -c "print(max(1, int($hours * 3600 / $count)))")
 echo "run_long: $count targets, ${seconds}s each"
-exec "$here/run_short.sh" "$seconds"
+FUZZ_LOG_DIR="$here/../build/fuzz/long" exec "$here/run_short.sh" "$seconds"

@@ -13,6 +13,8 @@ fi
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/fuzz"
+# A long run keeps its logs apart, so a short run beside it cannot overwrite them.
+logs="${FUZZ_LOG_DIR:-$build}"
 
 # Targets as the fuzz CMakeLists lists them: fw_add_fuzzer(name source libs...).
 targets=()
@@ -55,18 +57,19 @@ for name in "${targets[@]}"; do
         continue
     fi
     corpus="$build/corpus/$name"
+    log="$logs/$name.log"
     artifacts="$build/artifacts"
-    mkdir -p "$corpus" "$artifacts"
+    mkdir -p "$corpus" "$artifacts" "$logs"
     seeds=()
     [ -d "$root/fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
     echo "run_short: $name for ${seconds}s"
     if "$exe" -max_total_time="$seconds" -seed=1 -rss_limit_mb=2048 -timeout=10 \
         -artifact_prefix="$artifacts/$name-" -print_final_stats=1 \
-        "$corpus" "${seeds[@]}" > "$build/$name.log" 2>&1; then
-        echo "run_short: $name ok ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$build/$name.log" | grep -o '[0-9]*$' || echo '?') runs)"
+        "$corpus" "${seeds[@]}" > "$log" 2>&1; then
+        echo "run_short: $name ok ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?') runs)"
     else
-        tail -n 60 "$build/$name.log" >&2
-        echo "run_short: $name FAILED (log: $build/$name.log)" >&2
+        tail -n 60 "$log" >&2
+        echo "run_short: $name FAILED (log: $log)" >&2
         failed+=("$name")
     fi
 done
