@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "mask/border_point_set.h"
 
@@ -13,7 +14,7 @@ namespace fw {
 constexpr uint8_t kNoColour = 121;
 
 struct BorderLine {
-    std::deque<BorderPoint*> points;
+    std::vector<BorderPoint*> points;
     // Set when a point being added equals the point at the opposite end: a closed line
     // therefore ends with the point it started with.
     bool closed = false;
@@ -30,18 +31,25 @@ struct BorderLine {
         points.push_back(p);
     }
 
-    // Backward tracing: the mirror image of AddBack.
-    void AddFront(BorderPoint* p) {
-        if (!points.empty()) {
-            if (SameBorderPosition(*points.back(), p->x, p->y, p->z)) closed = true;
-            if (SameBorderPosition(*points.front(), p->x, p->y, p->z)) return;
+    // Backward tracing, the mirror image of AddBack. The points gather in `prefix` in
+    // reverse order (prepending to a vector one by one would cost the square of the length)
+    // until JoinPrefix puts them in front.
+    void AddFront(std::vector<BorderPoint*>& prefix, BorderPoint* p) {
+        if (!points.empty() || !prefix.empty()) {
+            const BorderPoint* back = points.empty() ? prefix.front() : points.back();
+            const BorderPoint* front = prefix.empty() ? points.front() : prefix.back();
+            if (SameBorderPosition(*back, p->x, p->y, p->z)) closed = true;
+            if (SameBorderPosition(*front, p->x, p->y, p->z)) return;
         }
-        points.push_front(p);
+        prefix.push_back(p);
+    }
+    void JoinPrefix(std::vector<BorderPoint*>& prefix) {
+        points.insert(points.begin(), prefix.rbegin(), prefix.rend());
+        prefix.clear();
     }
 };
 
-// Lines in tracing order. A deque: lines never move once traced (a deque of points cannot be
-// moved without the risk of an exception, so a growing vector would copy every line).
+// Lines in tracing order; a deque, so a line stays where it is while later ones are traced.
 using BorderLineList = std::deque<BorderLine>;
 
 }  // namespace fw

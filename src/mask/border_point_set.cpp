@@ -1,5 +1,6 @@
 #include "mask/border_point_set.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace fw {
@@ -48,6 +49,11 @@ BorderPoint* BorderPointSet::Probe(int32_t cx, int32_t cy, float x, float y, flo
 }
 
 BorderPoint* BorderPointSet::Find(float x, float y, float z) const {
+    if (useFew_) {
+        for (const Few& f : few_)
+            if (SameBorderPosition(*f.point, x, y, z)) return f.point;
+        return nullptr;
+    }
     for (BorderPoint* p : offGrid_)
         if (SameBorderPosition(*p, x, y, z)) return p;
     int32_t cx, cy;
@@ -70,6 +76,19 @@ BorderPoint* BorderPointSet::Intern(float x, float y, float z) {
     int32_t cx, cy;
     bool exactX, exactY;
     const bool indexable = Cell(x, cx, exactX) && Cell(y, cy, exactY);
+    if (useFew_) {
+        if (indexable && exactX && exactY && z == kBorderPointZ) {
+            for (const Few& f : few_)
+                if (f.x == x && f.y == y) return f.point;
+            if (few_.size() < kFewLimit) {
+                BorderPoint* p = pool_.New(x, y, z);
+                few_.push_back(Few{x, y, p});
+                ++size_;
+                return p;
+            }
+        }
+        LeaveFew();
+    }
     if (indexable && allOnGrid_ && offGrid_.empty() && exactX && exactY && z == kBorderPointZ) {
         // The usual case: one probe finds the point or the free slot it goes into.
         GrowFor(size_ + 1);
@@ -97,6 +116,7 @@ BorderPoint* BorderPointSet::Intern(float x, float y, float z) {
 }
 
 BorderPoint* BorderPointSet::Add(BorderPoint* p) {
+    if (useFew_) LeaveFew();
     if (BorderPoint* existing = Find(p->x, p->y, p->z)) return existing;
     int32_t cx, cy;
     bool exactX, exactY;
@@ -134,6 +154,20 @@ void BorderPointSet::GrowFor(size_t entries) {
     for (uint32_t i : oldUsed) Place(old[i].cx, old[i].cy, old[i].point);
 }
 
+// Moves the short list into the table (its entries are all on the grid).
+void BorderPointSet::LeaveFew() {
+    useFew_ = false;
+    GrowFor(std::max(few_.size() + 1, expected_));
+    for (const Few& f : few_) {
+        int32_t cx, cy;
+        bool exact;
+        Cell(f.x, cx, exact);
+        Cell(f.y, cy, exact);
+        Place(cx, cy, f.point);
+    }
+    few_.clear();
+}
+
 void BorderPointSet::Clear(size_t expected) {
     size_t wanted = kMinSlots;
     while (expected * 10 > wanted * 7) wanted *= 2;
@@ -146,9 +180,12 @@ void BorderPointSet::Clear(size_t expected) {
         used_.clear();
     }
     offGrid_.clear();
+    few_.clear();
     size_ = 0;
     allOnGrid_ = true;
-    GrowFor(expected);
+    expected_ = expected;
+    useFew_ = true;
+    few_.reserve(kFewLimit);
 }
 
 }  // namespace fw

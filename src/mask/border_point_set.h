@@ -69,7 +69,9 @@ class BorderPointPool {
 // Positions produced by tracing and smoothing are multiples of 1/8 at depth kBorderPointZ,
 // so the index keys points by their exact 1/64 grid cell and a lookup is one probe. A point
 // off that grid (or at another depth) switches the index to searching the 3 x 3 neighbouring
-// cells with the full comparison, which keeps the 0.01 equality exact for any input.
+// cells with the full comparison, which keeps the 0.01 equality exact for any input. The
+// first few grid points are kept in a short list instead, where equal cells are equal
+// values: most lines of a noisy selection make fewer than that.
 class BorderPointSet {
   public:
     explicit BorderPointSet(BorderPointPool& pool) : pool_(pool) {}
@@ -84,8 +86,8 @@ class BorderPointSet {
     // The indexed point equal to (x, y, z), or null.
     BorderPoint* Find(float x, float y, float z = kBorderPointZ) const;
 
-    // Forgets every entry (the points stay in the pool) and makes room for about `expected`
-    // new ones. Costs the number of entries, not the size of the table.
+    // Forgets every entry (the points stay in the pool); the table, once needed, is made for
+    // about `expected` entries. Costs the number of entries, not the size of the table.
     void Clear(size_t expected = 0);
     size_t Size() const { return size_; }
     BorderPointPool& Pool() { return pool_; }
@@ -95,20 +97,29 @@ class BorderPointSet {
         int32_t cx, cy;  // grid cell; point == null marks a free slot
         BorderPoint* point;
     };
+    struct Few {
+        float x, y;
+        BorderPoint* point;
+    };
     static constexpr size_t kMinSlots = 64;
+    static constexpr size_t kFewLimit = 32;
 
     static bool Cell(float v, int32_t& cell, bool& exact);
     size_t Home(int32_t cx, int32_t cy) const;
     BorderPoint* Probe(int32_t cx, int32_t cy, float x, float y, float z, bool cellDecides) const;
     void Place(int32_t cx, int32_t cy, BorderPoint* p);
     void GrowFor(size_t entries);
+    void LeaveFew();
 
     BorderPointPool& pool_;
     std::vector<Slot> slots_;
     std::vector<uint32_t> used_;         // occupied slots, for a cheap Clear
     std::vector<BorderPoint*> offGrid_;  // points too far out (or NaN) for a grid cell
+    std::vector<Few> few_;  // every entry while useFew_
     size_t size_ = 0;
+    size_t expected_ = 0;  // what the last Clear was told
     bool allOnGrid_ = true;
+    bool useFew_ = true;
 };
 
 }  // namespace fw

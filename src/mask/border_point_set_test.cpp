@@ -83,16 +83,32 @@ TEST(BorderLineTest, AddingAtEitherEndClosesOnTheOppositeEndAndSkipsRepeats) {
     EXPECT_TRUE(line.closed);
     EXPECT_EQ(line.points.back(), a);
 
+    // A backward trace gathers its points apart and joins them in front at the end; the
+    // checks see the joined line, forward points and gathered ones alike.
     BorderLine back;
-    back.AddFront(b);
-    back.AddFront(c);
-    back.AddFront(c);
+    std::vector<BorderPoint*> prefix;
+    back.AddFront(prefix, b);
+    back.AddFront(prefix, c);
+    back.AddFront(prefix, c);
     EXPECT_FALSE(back.closed);
-    back.AddFront(b);
+    back.AddFront(prefix, b);
     EXPECT_TRUE(back.closed);
+    back.JoinPrefix(prefix);
     ASSERT_EQ(back.points.size(), 3u);
     EXPECT_EQ(back.points.front(), b);
     EXPECT_EQ(back.points[1], c);
+    EXPECT_TRUE(prefix.empty());
+
+    BorderLine both;
+    both.AddBack(a);
+    both.AddBack(b);
+    both.AddFront(prefix, a);  // equals the front: skipped, and the back differs
+    EXPECT_FALSE(both.closed);
+    both.AddFront(prefix, c);
+    both.AddFront(prefix, b);  // equals the back
+    EXPECT_TRUE(both.closed);
+    both.JoinPrefix(prefix);
+    EXPECT_EQ(both.points, (std::vector<BorderPoint*>{b, c, a, b}));
 }
 
 }  // namespace

@@ -36,7 +36,10 @@ void ClearSmoothingFlags(PointList& pts, bool closed) {
 // looks a few points ahead, where the passes insert, through a small window over the input.
 class Rewrite {
   public:
-    explicit Rewrite(const PointList& in) : in_(in) { out_.reserve(in.size() + in.size() / 2); }
+    Rewrite(const PointList& in, PointList& out) : in_(in), out_(out) {
+        out_.clear();
+        out_.reserve(in.size() + in.size() / 2);
+    }
 
     // The point `k` places ahead of the cursor, or null past the end.
     BorderPoint* Ahead(size_t k) {
@@ -55,24 +58,24 @@ class Rewrite {
         for (size_t i = 1; i < count_; ++i) window_[i - 1] = window_[i];
         --count_;
     }
-    PointList Finish() {
+    // The rewritten list is now `out`.
+    void Finish() {
         out_.insert(out_.end(), window_, window_ + count_);
         out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(next_), in_.end());
-        return std::move(out_);
     }
 
   private:
     const PointList& in_;
+    PointList& out_;
     size_t next_ = 0;
-    PointList out_;
     BorderPoint* window_[8];  // passes look at most 4 ahead and insert 1 at a time
     size_t count_ = 0;
 };
 
 // Anchors where the outline turns after a run longer than one step, so that corner cutting
 // and simplification keep real corners sharp while they flatten one-pixel jaggies.
-void MarkCorners(PointList& pts, size_t first, BorderPointSet& set) {
-    Rewrite w(pts);
+void MarkCorners(PointList& pts, PointList& spare, size_t first, BorderPointSet& set) {
+    Rewrite w(pts, spare);
     for (size_t i = 0; i < first && !w.Done(); ++i) w.Advance();
     while (w.Ahead(2)) {
         BorderPoint* p0 = w.Ahead(0);
@@ -96,13 +99,14 @@ void MarkCorners(PointList& pts, size_t first, BorderPointSet& set) {
         }
         w.Advance();
     }
-    pts = w.Finish();
+    w.Finish();
+    pts.swap(spare);
 }
 
 // Anchors the middle of every staircase step (an edge whose neighbours run the same way),
 // and shields it from corner cutting.
-void MarkSteps(PointList& pts, BorderPointSet& set) {
-    Rewrite w(pts);
+void MarkSteps(PointList& pts, PointList& spare, BorderPointSet& set) {
+    Rewrite w(pts, spare);
     while (BorderPoint* p0 = w.Ahead(0)) {
         if (!KeepsCorner(p0)) {
             const size_t j = (w.Ahead(1) && KeepsCorner(w.Ahead(1))) ? 2 : 1;
@@ -124,7 +128,8 @@ void MarkSteps(PointList& pts, BorderPointSet& set) {
         }
         w.Advance();
     }
-    pts = w.Finish();
+    w.Finish();
+    pts.swap(spare);
 }
 
 // Gives a closed line without two anchors its leftmost and rightmost points (the first
@@ -151,24 +156,24 @@ void AnchorExtremes(PointList& pts) {
 }
 
 // Drops the first point and appends the new first until the line starts at an anchor.
-void RotateToAnchor(PointList& pts) {
+void RotateToAnchor(PointList& pts, PointList& rotated) {
     const size_t n = pts.size();
     if (n < 2) return;
     size_t k = 0;
     while (k < n && !IsAnchor(pts[k])) ++k;
     if (k == 0 || k == n) return;
-    PointList rotated;
+    rotated.clear();
     rotated.reserve(n);
     rotated.insert(rotated.end(), pts.begin() + static_cast<ptrdiff_t>(k), pts.end());
     rotated.insert(rotated.end(), pts.begin() + 1, pts.begin() + static_cast<ptrdiff_t>(k) + 1);
-    pts = std::move(rotated);
+    pts.swap(rotated);
 }
 
 // Replaces the corners between unshielded neighbours by the midpoints of their edges.
-void CutCorners(PointList& pts, BorderPointSet& set) {
+void CutCorners(PointList& pts, PointList& out, BorderPointSet& set) {
     const size_t n = pts.size();
     if (n < 2) return;
-    PointList out;
+    out.clear();
     out.reserve(2 * n);
     for (size_t i = 0; i + 1 < n; ++i) {
         BorderPoint* p = pts[i];
@@ -183,21 +188,25 @@ void CutCorners(PointList& pts, BorderPointSet& set) {
     out.erase(std::remove_if(out.begin(), out.end(),
                              [](const BorderPoint* p) { return (p->flags & kBorderRemove) != 0; }),
               out.end());
-    pts = std::move(out);
+    pts.swap(out);
 }
 
 // Douglas-Peucker between consecutive anchors: marks the points that must stay.
-void Simplify(PointList& pts, double tolerance) {
+void Simplify(PointList& pts, double tolerance, SmoothingBuffers& buffers) {
     const size_t n = pts.size();
     // The scans below revisit points many times: read the coordinates once.
-    std::vector<double> xs(n), ys(n);
+    std::vector<double>& xs = buffers.xs;
+    std::vector<double>& ys = buffers.ys;
+    xs.resize(n);
+    ys.resize(n);
     for (size_t k = 0; k < n; ++k) {
         xs[k] = pts[k]->x;
         ys[k] = pts[k]->y;
     }
     size_t a = 0;
     while (a < n && !IsAnchor(pts[a])) ++a;
-    std::vector<std::pair<size_t, size_t>> stack;
+    std::vector<std::pair<size_t, size_t>>& stack = buffers.stack;
+    stack.clear();
     while (a < n) {
         size_t b = a + 1;
         while (b < n && !IsAnchor(pts[b])) ++b;
@@ -235,10 +244,10 @@ void Simplify(PointList& pts, double tolerance) {
 }
 
 // Splits each segment into pieces whose |dx| + |dy| is below the window.
-void Subdivide(PointList& pts, int32_t window, BorderPointPool& pool) {
+void Subdivide(PointList& pts, PointList& out, int32_t window, BorderPointPool& pool) {
     const size_t n = pts.size();
     if (n < 2) return;
-    PointList out;
+    out.clear();
     out.reserve(n);
     for (size_t i = 0; i + 1 < n; ++i) {
         const BorderPoint* p = pts[i];
@@ -255,46 +264,57 @@ void Subdivide(PointList& pts, int32_t window, BorderPointPool& pool) {
         }
     }
     out.push_back(pts[n - 1]);
-    pts = std::move(out);
+    pts.swap(out);
 }
 
 }  // namespace
 
-void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window) {
+void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window,
+                           SmoothingBuffers& buffers) {
     if (line.points.size() < 3) return;
     const bool closed = line.closed;
-    PointList pts(line.points.begin(), line.points.end());
-
-    ClearSmoothingFlags(pts, closed);
+    PointList& pts = buffers.points;
+    PointList& spare = buffers.spare;
+    pts.clear();
     if (closed) {
         // Borrow a neighbour on each side so every real vertex sits between two others.
-        BorderPoint* before = pts[pts.size() - 2];
-        BorderPoint* after = pts[1];
-        pts.insert(pts.begin(), before);
-        pts.push_back(after);
+        pts.reserve(line.points.size() + 2);
+        pts.push_back(line.points[line.points.size() - 2]);
+        pts.insert(pts.end(), line.points.begin(), line.points.end());
+        pts.push_back(line.points[1]);
+        ClearSmoothingFlags(line.points, closed);
+    } else {
+        pts.assign(line.points.begin(), line.points.end());
+        ClearSmoothingFlags(pts, closed);
     }
-    MarkCorners(pts, closed ? 1 : 0, set);
-    MarkSteps(pts, set);
+    MarkCorners(pts, spare, closed ? 1 : 0, set);
+    MarkSteps(pts, spare, set);
     if (closed) {
         pts.erase(pts.begin());
         pts.pop_back();
         AnchorExtremes(pts);
-        RotateToAnchor(pts);
+        RotateToAnchor(pts, spare);
     }
-    CutCorners(pts, set);
+    CutCorners(pts, spare, set);
 
     ClearSmoothingFlags(pts, closed);
     if (closed && pts.size() >= 2) {
         pts.front()->flags |= kBorderAnchor;
         pts[pts.size() - 2]->flags |= kBorderAnchor;
     }
-    Simplify(pts, std::max(tolerance - 0.5f, 0.0f));
+    Simplify(pts, std::max(tolerance - 0.5f, 0.0f), buffers);
     pts.erase(
         std::remove_if(pts.begin(), pts.end(), [](const BorderPoint* p) { return !IsAnchor(p); }),
         pts.end());
 
-    if (!closed || pts.size() > 3) Subdivide(pts, window, set.Pool());
-    line.points.assign(pts.begin(), pts.end());
+    if (!closed || pts.size() > 3) Subdivide(pts, spare, window, set.Pool());
+    // A copy of its own size: the line keeps it, the buffers stay for the next line.
+    line.points = PointList(pts.begin(), pts.end());
+}
+
+void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window) {
+    SmoothingBuffers buffers;
+    PostProcessBorderLine(line, set, tolerance, window, buffers);
 }
 
 }  // namespace fw

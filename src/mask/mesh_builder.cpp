@@ -1,6 +1,7 @@
 #include "mask/mesh_builder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -93,9 +94,66 @@ CMeshBuilder::~CMeshBuilder() = default;
 void CMeshBuilder::Reset() {
     mask_.Release();
     BorderLineList().swap(lines_);
-    crossings_.Clear();
+    corners_.Clear();
     linePoints_.Clear();
     pool_.Clear();
+}
+
+namespace {
+
+constexpr uint8_t kSharedCorner = kBorderJunction | kBorderCrossing;
+
+// Corners among n codes with a junction or crossing flag; eight at a time (bit 5 folded onto
+// bit 4 of the same byte).
+size_t CountSharedCorners(const uint8_t* codes, size_t n) {
+    static_assert(kSharedCorner == 0x30);
+    size_t count = 0, i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, codes + i, sizeof word);
+        count += static_cast<size_t>(std::popcount((word | word >> 1) & 0x1010101010101010ull));
+    }
+    for (; i < n; ++i) count += (codes[i] & kSharedCorner) != 0;
+    return count;
+}
+
+}  // namespace
+
+void CMeshBuilder::CornerPoints::Build(const ByteRaster& border) {
+    Clear();
+    const size_t columns = static_cast<size_t>(border.Columns());
+    blocksPerRow_ = (columns + 63) / 64;
+    before_.resize(static_cast<size_t>(border.Rows()) * blocksPerRow_);
+    size_t total = 0;
+    for (int32_t r = 0; r < border.Rows(); ++r) {
+        const uint8_t* codes = border.Row(r);
+        size_t* before = before_.data() + static_cast<size_t>(r) * blocksPerRow_;
+        for (size_t b = 0; b < blocksPerRow_; ++b) {
+            before[b] = total;
+            total += CountSharedCorners(codes + 64 * b, std::min<size_t>(64, columns - 64 * b));
+        }
+    }
+    points_.assign(total, nullptr);
+    rows_ = border.Rows();
+    columns_ = border.Columns();
+    firstRow_ = rows_ > 0 ? border.Row(0) : nullptr;
+}
+
+BorderPoint*& CMeshBuilder::CornerPoints::At(const ByteRaster& border, int32_t row,
+                                             int32_t column) {
+    const size_t block = static_cast<size_t>(column) / 64;
+    const size_t rank =
+        before_[static_cast<size_t>(row) * blocksPerRow_ + block] +
+        CountSharedCorners(border.Row(row) + 64 * block, static_cast<size_t>(column) - 64 * block);
+    return points_[rank];
+}
+
+void CMeshBuilder::CornerPoints::Clear() {
+    std::vector<size_t>().swap(before_);
+    std::vector<BorderPoint*>().swap(points_);
+    firstRow_ = nullptr;
+    rows_ = columns_ = 0;
+    blocksPerRow_ = 0;
 }
 
 void CMeshBuilder::FreeArrays(float* points, uint32_t* segments) {
@@ -166,6 +224,15 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
         line.leftColour = LeftPixel(mask, row, column, dir);
     }
 
+    if (!corners_.Covers(border)) corners_.Build(border);
+    // Points of a backward trace are put in front of the line on every way out.
+    struct JoinOnExit {
+        BorderLine& line;
+        std::vector<BorderPoint*>& prefix;
+        ~JoinOnExit() { line.JoinPrefix(prefix); }
+    } join{line, prefix_};
+    prefix_.clear();
+
     // A backward trace starts from the point the forward trace began with.
     BorderPoint* startPoint = nullptr;
     if (!line.points.empty()) {
@@ -177,8 +244,10 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
     auto addVertex = [&](int32_t r, int32_t c) {
         const float x = static_cast<float>(c), y = static_cast<float>(r);
         BorderPoint* p;
-        if (border.Get(r, c) & (kBorderJunction | kBorderCrossing)) {
-            p = crossings_.Intern(x, y);
+        if (border.Get(r, c) & kSharedCorner) {
+            BorderPoint*& shared = corners_.At(border, r, c);
+            if (!shared) shared = pool_.New(x, y);
+            p = shared;
         } else if (r == row && c == column) {
             if (!startPoint) startPoint = pool_.New(x, y);
             p = startPoint;
@@ -188,7 +257,7 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
         if (forward) {
             line.AddBack(p);
         } else {
-            line.AddFront(p);
+            line.AddFront(prefix_, p);
         }
     };
 
@@ -244,7 +313,7 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
         outOfMemory_ = true;  // a mask of that shape has a border raster
         throw BorderTraceError(kRasterError);
     }
-    crossings_.Clear();  // each trace meets only its own points
+    corners_.Build(border);  // each trace meets only its own points
     const int32_t rows = border.Rows();
     const int32_t columns = border.Columns();
     for (int32_t r = 0; r < rows; ++r) {
@@ -277,6 +346,7 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
             ++c;
         }
     }
+    corners_.Clear();  // the raster goes; the points stay with their lines
 }
 
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
@@ -297,7 +367,7 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
 
         for (BorderLine& line : lines_) {
             linePoints_.Clear(line.points.size() * 2);
-            PostProcessBorderLine(line, linePoints_, tolerance, window);
+            PostProcessBorderLine(line, linePoints_, tolerance, window, smoothing_);
         }
 
         // Closed lines that smoothing shrank to a sliver are dropped.
@@ -310,7 +380,7 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
             for (BorderPoint* p : line.points)
                 p->flags = (p->flags | kBorderAnchor) & ~uint32_t{kBorderRemove};
         // Nothing is looked up any more; the points live on with their lines.
-        crossings_.Clear();
+        corners_.Clear();
         linePoints_.Clear();
     } catch (const BorderTraceError& e) {
         platform::DebugOutput(e.what());

@@ -36,6 +36,7 @@
 
 #include "mask/border_line.h"
 #include "mask/border_point_set.h"
+#include "mask/border_smoothing.h"
 #include "mask/byte_raster.h"
 
 namespace fw {
@@ -106,19 +107,43 @@ class CMeshBuilder {
   private:
     void Reset();
 
+    // The shared points at corners with a junction or crossing flag, one slot per such
+    // corner, found by its rank among them in raster order: a count kept per 64 corners and
+    // a short count within the row. Flags never change while edges are walked, so the
+    // ranks hold for the whole trace.
+    class CornerPoints {
+      public:
+        void Build(const ByteRaster& border);  // throws std::bad_alloc
+        bool Covers(const ByteRaster& border) const {
+            return border.Rows() == rows_ && border.Columns() == columns_ && rows_ > 0 &&
+                   border.Row(0) == firstRow_;
+        }
+        BorderPoint*& At(const ByteRaster& border, int32_t row, int32_t column);
+        void Clear();
+
+      private:
+        const uint8_t* firstRow_ = nullptr;
+        int32_t rows_ = 0, columns_ = 0;
+        size_t blocksPerRow_ = 0;
+        std::vector<size_t> before_;  // flagged corners before each block
+        std::vector<BorderPoint*> points_;
+    };
+
     ByteRaster mask_{kNoColour};
     BorderLineList lines_;
-    // Every point of every line lives in pool_. The shared point set is kept as two indexes
-    // that together answer every lookup the same way one set of all points would:
+    // Every point of every line lives in pool_. Two indexes together answer every lookup the
+    // same way one set of all points would:
     // - Tracing only meets an earlier point at corners with four edges or a junction (where
     //   lines meet or one line crosses itself) and at the start corner of a closed line, so
-    //   only those corners are indexed (crossings_); the start point is held by the trace.
+    //   only those corners are indexed (corners_); the start point is held by the trace.
     // - Smoothing creates points strictly inside the straight runs of its own line, which no
     //   other line and none of the line's own vertices touch, so each line is smoothed with
     //   an index of just the points its own smoothing made (linePoints_), emptied in between.
     BorderPointPool pool_;
-    BorderPointSet crossings_{pool_};
+    CornerPoints corners_;
     BorderPointSet linePoints_{pool_};
+    std::vector<BorderPoint*> prefix_;  // a backward trace's points, last first
+    SmoothingBuffers smoothing_;
     bool outOfMemory_ = false;
 };
 
