@@ -307,6 +307,16 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
 }
 
 void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines) {
+    TraceLines(mask, lines, nullptr);
+}
+
+// With `smoothing`, each line is smoothed as soon as it is traced, while its points are still
+// in the cache, which gives the same lines as smoothing them all after the whole trace: a
+// trace writes flags only on the ends of open lines (always junctions), which every line
+// through them anchors already and no smoothing clears, except a closed line through a
+// junction. From the first such line on, the rest is smoothed after the trace.
+void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
+                              const SmoothingSettings* smoothing) {
     ByteRaster border(0);
     if (mask.Rows() < 1 || mask.Columns() < 1) throw BorderTraceError(kRasterError);
     if (!BuildBorderCodes(mask, border)) {
@@ -314,6 +324,8 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
         throw BorderTraceError(kRasterError);
     }
     corners_.Build(border);  // each trace meets only its own points
+    size_t smoothed = lines.size();
+    bool smoothNow = smoothing != nullptr;
     const int32_t rows = border.Rows();
     const int32_t columns = border.Columns();
     for (int32_t r = 0; r < rows; ++r) {
@@ -341,12 +353,21 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
                     line.points.front()->flags |= kBorderAnchor;
                     line.points.back()->flags |= kBorderAnchor;
                 }
+                if (junction && line.closed) smoothNow = false;
                 lines.push_back(std::move(line));
+                if (smoothNow) SmoothLine(lines[smoothed++], *smoothing);
             }
             ++c;
         }
     }
     corners_.Clear();  // the raster goes; the points stay with their lines
+    if (smoothing)
+        for (; smoothed < lines.size(); ++smoothed) SmoothLine(lines[smoothed], *smoothing);
+}
+
+void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& settings) {
+    linePoints_.Clear(line.points.size() * 2);
+    PostProcessBorderLine(line, linePoints_, settings.tolerance, settings.window, smoothing_);
 }
 
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
@@ -362,13 +383,9 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
         if (width < 1 || height < 1 || rowBytes < width || !mask ||
             !mask_.Attach(mask, height, width, rowBytes))
             throw BorderTraceError(kLoadError);
-        FindBorderLines(mask_, lines_);
+        const SmoothingSettings settings{tolerance, window};
+        TraceLines(mask_, lines_, &settings);
         mask_.Release();
-
-        for (BorderLine& line : lines_) {
-            linePoints_.Clear(line.points.size() * 2);
-            PostProcessBorderLine(line, linePoints_, tolerance, window, smoothing_);
-        }
 
         // Closed lines that smoothing shrank to a sliver are dropped.
         auto sliver = [](const BorderLine& line) { return line.closed && line.points.size() < 4; };

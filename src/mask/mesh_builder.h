@@ -105,7 +105,14 @@ class CMeshBuilder {
     size_t PointCount() const { return pool_.Size(); }
 
   private:
+    struct SmoothingSettings {
+        float tolerance;
+        int32_t window;
+    };
     void Reset();
+    void TraceLines(const ByteRaster& mask, BorderLineList& lines,
+                    const SmoothingSettings* smoothing);
+    void SmoothLine(BorderLine& line, const SmoothingSettings& settings);
 
     // The shared points at corners with a junction or crossing flag, one slot per such
     // corner, found by its rank among them in raster order: a count kept per 64 corners and
