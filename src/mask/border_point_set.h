@@ -16,6 +16,9 @@ enum BorderPointFlag : uint32_t {
     kBorderKeepCorner = 2,  // left alone by the corner cutting
     kBorderRemove = 4,      // to be removed from its line
     kBorderDeleted = 256,   // belonged to a line that was dropped
+    // Bookkeeping of the tracer, never read by the smoothing:
+    kBorderShared = 1u << 29,  // at a corner where lines meet: other lines may hold it
+    kBorderKept = 1u << 30,    // in the smoothed line (while its dropped points are sorted out)
 };
 
 // Depth given to every border point; nothing reads it afterwards.
@@ -40,10 +43,17 @@ inline bool SameBorderPosition(const BorderPoint& p, float x, float y, float z) 
 }
 
 // Owns every BorderPoint of one trace; addresses stay valid until Clear. Points come in
-// blocks, so millions of them cost a few hundred allocations.
+// blocks, so millions of them cost a few hundred allocations; points nobody holds any more
+// can be given back and are handed out again first.
 class BorderPointPool {
   public:
     BorderPoint* New(float x, float y, float z = kBorderPointZ) {
+        if (!free_.empty()) {
+            BorderPoint* p = free_.back();
+            free_.pop_back();
+            *p = BorderPoint{x, y, z, 0};
+            return p;
+        }
         if (used_ == kBlock || blocks_.empty()) {
             blocks_.emplace_back(new BorderPoint[kBlock]);
             used_ = 0;
@@ -52,15 +62,22 @@ class BorderPointPool {
         *p = BorderPoint{x, y, z, 0};
         return p;
     }
-    size_t Size() const { return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlock + used_; }
+    // p must come from this pool and be held by nobody.
+    void Recycle(BorderPoint* p) { free_.push_back(p); }
+    // Points handed out and not given back.
+    size_t Size() const {
+        return (blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlock + used_) - free_.size();
+    }
     void Clear() {
         std::vector<std::unique_ptr<BorderPoint[]>>().swap(blocks_);
+        std::vector<BorderPoint*>().swap(free_);
         used_ = 0;
     }
 
   private:
     static constexpr size_t kBlock = 16384;
     std::vector<std::unique_ptr<BorderPoint[]>> blocks_;
+    std::vector<BorderPoint*> free_;
     size_t used_ = 0;
 };
 
@@ -91,6 +108,16 @@ class BorderPointSet {
     void Clear(size_t expected = 0);
     size_t Size() const { return size_; }
     BorderPointPool& Pool() { return pool_; }
+    // Calls f(point) for every entry.
+    template <class F>
+    void ForEach(F f) const {
+        if (useFew_) {
+            for (const Few& e : few_) f(e.point);
+            return;
+        }
+        for (uint32_t i : used_) f(slots_[i].point);
+        for (BorderPoint* p : offGrid_) f(p);
+    }
 
   private:
     struct Slot {

@@ -271,6 +271,7 @@ void Subdivide(PointList& pts, PointList& out, int32_t window, BorderPointPool& 
 
 void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float tolerance, int32_t window,
                            SmoothingBuffers& buffers) {
+    buffers.replaced.clear();
     if (line.points.size() < 3) return;
     const bool closed = line.closed;
     PointList& pts = buffers.points;
@@ -309,6 +310,7 @@ void PostProcessBorderLine(BorderLine& line, BorderPointSet& set, float toleranc
 
     if (!closed || pts.size() > 3) Subdivide(pts, spare, window, set.Pool());
     // A copy of its own size: the line keeps it, the buffers stay for the next line.
+    buffers.replaced.swap(line.points);
     line.points = PointList(pts.begin(), pts.end());
 }
 

@@ -17,6 +17,7 @@ namespace fw {
 // thousands of small outlines would otherwise spend their time in the allocator.
 struct SmoothingBuffers {
     std::vector<BorderPoint*> points, spare;
+    std::vector<BorderPoint*> replaced;  // the line's points before its last smoothing
     std::vector<double> xs, ys;
     std::vector<std::pair<size_t, size_t>> stack;
 };

@@ -246,7 +246,10 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
         BorderPoint* p;
         if (border.Get(r, c) & kSharedCorner) {
             BorderPoint*& shared = corners_.At(border, r, c);
-            if (!shared) shared = pool_.New(x, y);
+            if (!shared) {
+                shared = pool_.New(x, y);
+                shared->flags = kBorderShared;
+            }
             p = shared;
         } else if (r == row && c == column) {
             if (!startPoint) startPoint = pool_.New(x, y);
@@ -368,6 +371,17 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
 void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& settings) {
     linePoints_.Clear(line.points.size() * 2);
     PostProcessBorderLine(line, linePoints_, settings.tolerance, settings.window, smoothing_);
+    // The points the smoothing dropped belong to no other line (unless they sit at a shared
+    // corner): the next lines reuse them, which keeps a noisy selection's trace in the cache.
+    for (BorderPoint* p : line.points) p->flags |= kBorderKept;
+    auto drop = [this](BorderPoint* p) {
+        if (p->flags & (kBorderKept | kBorderShared)) return;
+        p->flags |= kBorderKept;  // a closed line holds its first point twice
+        pool_.Recycle(p);
+    };
+    for (BorderPoint* p : smoothing_.replaced) drop(p);
+    linePoints_.ForEach(drop);
+    for (BorderPoint* p : line.points) p->flags &= ~uint32_t{kBorderKept};
 }
 
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
