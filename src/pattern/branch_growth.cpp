@@ -133,6 +133,7 @@ void GrowBranch(int32_t segment, int32_t patternKind, TriangleList& list, int32_
             return;
         }
         FillTriangle(*tri, level, p0, p1, p2);
+        CountTriangleArea(p0, p1, p2);
 
         const PatternVertex* v = tri->vertex;
         const Point2 a{lose * (v[0].nx + v[1].nx) / 2.0f + (1.0f - lose) * direction.x,

@@ -289,7 +289,7 @@ int32_t GrowAlongPath(const GrowthPath& path, const EffectParameters& p, const G
                       TriangleList& list, const GrowthProgress& progress) {
     const size_t before = list.size();
     const WalkInputs in = DeriveInputs(p, scene);
-    ResetTriangleCounter(scene.budget);
+    ResetTriangleCounter(scene.budget, scene.areaBudget);
     PatternRandom::seed(SeedValue(0, p.RandomSeed, 1212));
     if (progress) progress(10);
 

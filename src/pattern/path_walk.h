@@ -20,6 +20,7 @@
 //              SelectionTraceWindow(W, SW); null when there is no selection or the trace
 //              failed, which leaves the path empty
 //   budget     the triangle budget (kTriangleBudget; tests lower it)
+//   areaBudget the most triangle area to grow, in growth units (TriangleAreaBudget)
 // progress, when set, is told 10 before the walk, 10 + 40 * i / walked before segment i and
 // 25 before the centre pattern (each out of 100); the final render passes the host's
 // progress callback, previews pass nothing.
@@ -27,6 +28,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 
 #include "params/effect_parameters.h"
 #include "pattern/growth_path.h"
@@ -42,6 +44,7 @@ struct GrowthScene {
     float rotation = 0.0f;
     const BorderLines* selection = nullptr;
     int32_t budget = kTriangleBudget;
+    double areaBudget = std::numeric_limits<double>::infinity();  // see TriangleAreaBudget
 };
 
 using GrowthProgress = std::function<void(int32_t done)>;

@@ -30,6 +30,8 @@ void TriangleList::Clear() {
 namespace {
 int32_t g_counter = 0;
 int32_t g_budget = kTriangleBudget;
+double g_area = 0;
+double g_areaBudget = std::numeric_limits<double>::infinity();
 bool g_stopped = false;
 bool g_outOfMemory = false;
 }  // namespace
@@ -43,9 +45,18 @@ int32_t TriangleBudgetForArea(int64_t width, int64_t height) {
     return int32_t(std::min<int64_t>(budget, kTriangleBudget));
 }
 
-void ResetTriangleCounter(int32_t budget) {
+double TriangleAreaBudget(int64_t SW, int64_t SH, double scale) {
+    const double squared = scale * scale;
+    if (!(squared > 0) || !std::isfinite(squared)) return std::numeric_limits<double>::infinity();
+    return kTriangleAreaPerFilterArea * double(std::max<int64_t>(SW, 1)) *
+           double(std::max<int64_t>(SH, 1)) / squared;
+}
+
+void ResetTriangleCounter(int32_t budget, double areaBudget) {
     g_counter = 0;
     g_budget = budget < 0 ? 0 : budget;
+    g_area = 0;
+    g_areaBudget = std::isnan(areaBudget) ? std::numeric_limits<double>::infinity() : areaBudget;
     g_stopped = false;
     g_outOfMemory = false;
 }
@@ -64,6 +75,19 @@ bool ClaimTriangle() {
     }
     ++g_counter;
     return true;
+}
+
+void CountTriangleArea(const Point3& p0, const Point3& p1, const Point3& p2) {
+    const double cross = (double(p1.x) - p0.x) * (double(p2.y) - p0.y) -
+                         (double(p2.x) - p0.x) * (double(p1.y) - p0.y);
+    const double area = std::fabs(cross) / 2;
+    if (!(area >= 0)) return;  // not a number: covers nothing the renderer draws
+    g_area += area;
+    if (g_area >= g_areaBudget) g_stopped = true;
+}
+
+double GrownTriangleArea() {
+    return g_area;
 }
 
 bool GrowthOutOfMemory() {
@@ -129,6 +153,7 @@ void MakeTriangle(int32_t level, TriangleList& list, const Point3& p0, const Poi
         return;
     }
     FillTriangle(*t, level, p0, p1, p2);
+    CountTriangleArea(p0, p1, p2);
 }
 
 namespace {

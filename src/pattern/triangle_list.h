@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -25,15 +26,26 @@ namespace fw {
 // the out-of-memory result instead of a pattern cut short.
 constexpr int32_t kTriangleBudget = 8'000'000;
 
-// The budget of a filter area: a base every picture gets, one more triangle for every 32
+// The budget of a filter area: a base every picture gets, one more triangle for every 48
 // pixels, never above kTriangleBudget. Triangles far below a pixel add nothing visible, so a
 // small picture does not pay seconds and gigabytes for them; the shipped presets and the
 // effects' defaults stay far below it at any size (the densest, about 0.2 million triangles
-// on 12 megapixels, against 0.68 million there). It depends on the whole filter area only,
+// on 12 megapixels, against 0.55 million there; with the renderer's own 90 bytes a triangle,
+// a full budget on 24 megapixels takes under 200 MB). It depends on the whole filter area only,
 // never on a preview's scale, so the preview grows what OK grows.
 constexpr int32_t kBaseTriangleBudget = 300'000;
-constexpr int64_t kPixelsPerBudgetTriangle = 32;
+constexpr int64_t kPixelsPerBudgetTriangle = 48;
 int32_t TriangleBudgetForArea(int64_t width, int64_t height);
+
+// Triangles also grow longer with the branching settings: the densest Geometric settings
+// make a million triangles that cover the picture hundreds of times, and the renderer pays
+// for every pixel of each. Growth therefore also stops once the triangles made cover this
+// many times the filter area; the shipped presets and effect defaults cover at most about 13
+// times it (frozen-lace), from 64 x 48 to 3000 x 2000.
+constexpr double kTriangleAreaPerFilterArea = 64;
+// That area in growth units for a filter area of SW x SH scene units, the pattern being
+// scaled by `scale` afterwards; unlimited when the scale is 0 or not a number.
+double TriangleAreaBudget(int64_t SW, int64_t SH, double scale);
 
 struct Point3 {
     float x, y, z;
@@ -73,6 +85,16 @@ class TriangleList {
     void ForEach(F&& f) const {
         for (size_t i = 0; i < size_; ++i) f(blocks_[i / kBlockSize][i % kBlockSize]);
     }
+    // ForEach that frees each block once it has been read, leaving the list empty: a copy
+    // into other records then never holds both in full.
+    template <typename F>
+    void Drain(F&& f) {
+        for (size_t i = 0; i < size_; ++i) {
+            f(blocks_[i / kBlockSize][i % kBlockSize]);
+            if ((i + 1) % kBlockSize == 0) blocks_[i / kBlockSize].reset();
+        }
+        Clear();
+    }
 
   private:
     static constexpr size_t kBlockSize = 4096;
@@ -82,9 +104,14 @@ class TriangleList {
 
 // Module-wide triangle counter: the number of triangles made since the last reset. Growth
 // code checks it against the budget set by the reset; the walk resets it.
-void ResetTriangleCounter(int32_t budget = kTriangleBudget);
+void ResetTriangleCounter(int32_t budget = kTriangleBudget,
+                          double areaBudget = std::numeric_limits<double>::infinity());
 int32_t TriangleCounter();
-// True once the budget was reached (or memory ran out) since the last reset.
+// Adds a made triangle's area (in the xy plane) to the area budget's count.
+void CountTriangleArea(const Point3& p0, const Point3& p1, const Point3& p2);
+// The area counted since the last reset.
+double GrownTriangleArea();
+// True once either budget was reached (or memory ran out) since the last reset.
 bool GrowthStopped();
 // True once a triangle could not be stored since the last reset: the pattern is incomplete.
 bool GrowthOutOfMemory();

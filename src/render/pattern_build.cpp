@@ -76,6 +76,7 @@ bool Build(const EffectParameters& p, const PatternPlacement& place, const Selec
     scene.centreY = place.shiftY;
     scene.rotation = float((p.RotateX + 90.0) * 3.141592653589793 / 180.0);
     scene.budget = place.budget;
+    scene.areaBudget = place.areaBudget;
 
     const bool bySelection = p.EffectKind != kSingle && p.MaskKind == kMaskBySelection;
     GrowthPath path;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "params/effect_parameters.h"
 #include "pattern/growth_path.h"
@@ -19,6 +20,7 @@ struct PatternPlacement {
     double viewRatio = 1;              // rendered width / SW
     float shiftX = 0, shiftY = 0;      // the effect centre, scene coordinates centred on the area
     int32_t budget = kTriangleBudget;  // most triangles to grow
+    double areaBudget = std::numeric_limits<double>::infinity();  // most triangle area
 };
 
 // The host's selection for "By selection": non-zero bytes are selected. Its top-left pixel

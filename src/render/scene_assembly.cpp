@@ -149,6 +149,7 @@ PatternPlacement PlaceScene(const SceneRequest& r) {
     place.SH = int32_t(r.filterHeight / place.zoom + 0.5);
     place.viewRatio = ViewRatio(r.width, place.SW);
     place.budget = TriangleBudgetForArea(r.filterWidth, r.filterHeight);
+    place.areaBudget = TriangleAreaBudget(place.SW, place.SH, double(p.Scale) / 100.0);
     PlacePattern(p, r.centreX, r.centreY, r.selectionPresent, place);
     return place;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -249,29 +250,41 @@ TEST_F(SceneAssembly, TheCachedPatternIsReusedUntilRegenerationIsAsked) {
 }
 
 // Settings that grow without end (the dialog's own maximum of iterations, a dispersion of
-// -1e30) stop at the budget of the filter area, not at the 8 million triangles every picture
-// could once grow; ordinary ones stay far below it.
-TEST_F(SceneAssembly, ExtremeSettingsStopAtTheBudgetOfTheArea) {
-    EXPECT_EQ(TriangleBudgetForArea(64, 48), kBaseTriangleBudget + 64 * 48 / 32);
-    EXPECT_EQ(TriangleBudgetForArea(1, 30000), kBaseTriangleBudget + 30000 / 32);
-    EXPECT_EQ(TriangleBudgetForArea(4000, 3000), 675'000);
+// -1e30) stop at the budgets of the filter area, not at the 8 million triangles every picture
+// could once grow; triangles that grow longer at every level stop once they cover the area
+// many times over. Ordinary settings stay far below both.
+TEST_F(SceneAssembly, ExtremeSettingsStopAtTheBudgetsOfTheArea) {
+    EXPECT_EQ(TriangleBudgetForArea(64, 48), kBaseTriangleBudget + 64 * 48 / 48);
+    EXPECT_EQ(TriangleBudgetForArea(1, 30000), kBaseTriangleBudget + 30000 / 48);
+    EXPECT_EQ(TriangleBudgetForArea(4000, 3000), 550'000);
     EXPECT_EQ(TriangleBudgetForArea(30000, 30000), kTriangleBudget);
     EXPECT_EQ(TriangleBudgetForArea(INT32_MAX, INT32_MAX), kTriangleBudget);
+    EXPECT_EQ(TriangleAreaBudget(64, 48, 1.0), 64.0 * 64 * 48);
+    EXPECT_EQ(TriangleAreaBudget(64, 48, 0.5), 4 * 64.0 * 64 * 48);
+    EXPECT_EQ(TriangleAreaBudget(64, 48, 0.0), std::numeric_limits<double>::infinity());
+    enum Stop { kNone, kCount, kArea };
     struct Case {
         const char* name;
         int w, h;
         void (*set)(EffectParameters&);
-        bool fills;
+        Stop stop;
     } cases[] = {
         {"most iterations", 64, 48,
          [](EffectParameters& p) {
              SetEffectIndex(p, 0);
              p.MaxIterations = 6;
          },
-         true},
-        {"dispersion -1e30", 64, 48, [](EffectParameters& p) { p.Dispers = -1e30f; }, true},
-        {"one column", 1, 3000, [](EffectParameters&) {}, true},  // grows without end on one column
-        {"defaults", 64, 48, [](EffectParameters&) {}, false},
+         kArea},
+        {"most fan triangles", 300, 200,
+         [](EffectParameters& p) {
+             SetEffectIndex(p, 0);
+             p.MaxTriangles = INT32_MAX;
+         },
+         kArea},
+        {"dispersion -1e30", 64, 48, [](EffectParameters& p) { p.Dispers = -1e30f; }, kCount},
+        {"one column", 1, 3000, [](EffectParameters&) {}, kCount},  // grows without end on one column
+        {"defaults", 64, 48, [](EffectParameters&) {}, kNone},
+        {"defaults, half scale", 64, 48, [](EffectParameters& p) { p.Scale = 50; }, kNone},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -280,11 +293,22 @@ TEST_F(SceneAssembly, ExtremeSettingsStopAtTheBudgetOfTheArea) {
         P().NeedsRegeneration = 1;
         Render();
         const int32_t budget = TriangleBudgetForArea(c.w, c.h);
+        const double area = TriangleAreaBudget(c.w, c.h, P().Scale / 100.0);
         EXPECT_LE(P().CachedTriangleCount, budget);
-        if (c.fills) {
-            EXPECT_EQ(P().CachedTriangleCount, budget);
-        } else {
-            EXPECT_LT(P().CachedTriangleCount, budget / 10);
+        EXPECT_EQ(P().CachedTriangleCount, TriangleCounter());
+        switch (c.stop) {
+            case kCount:
+                EXPECT_EQ(P().CachedTriangleCount, budget);
+                EXPECT_LT(GrownTriangleArea(), area);
+                break;
+            case kArea:
+                EXPECT_LT(P().CachedTriangleCount, budget);
+                EXPECT_GE(GrownTriangleArea(), area);
+                break;
+            case kNone:
+                EXPECT_LT(P().CachedTriangleCount, budget / 10);
+                EXPECT_LT(GrownTriangleArea(), area / 10);
+                break;
         }
     }
 }

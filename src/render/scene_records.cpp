@@ -28,7 +28,7 @@ void Name(char* dst, size_t size, const char* text) {
 
 }  // namespace
 
-bool ConvertTriangleList(const TriangleList& list, int32_t count, __Triangle3ds*& triangles,
+bool ConvertTriangleList(TriangleList& list, int32_t count, __Triangle3ds*& triangles,
                          __Point3ds*& points) {
     triangles = nullptr;
     points = nullptr;
@@ -46,7 +46,7 @@ bool ConvertTriangleList(const TriangleList& list, int32_t count, __Triangle3ds*
         return false;
     }
     int32_t k = 0;
-    list.ForEach([&](const PatternTriangle& t) {
+    list.Drain([&](const PatternTriangle& t) {
         if (k >= count) return;
         for (int c = 0; c < 3; ++c) {
             const PatternVertex& v = t.vertex[c];

@@ -12,8 +12,9 @@ namespace fw {
 
 // Renderer's point and triangle arrays for a triangle list: three unshared points per
 // triangle, in list order. Both arrays are zero-filled blocks from malloc (the parameter
-// record's cache owns them); false when memory is short (nothing is allocated then).
-bool ConvertTriangleList(const TriangleList& list, int32_t count, __Triangle3ds*& triangles,
+// record's cache owns them); false when memory is short (nothing is allocated then, and the
+// list is kept). On success the list is left empty, its blocks freed as they are copied.
+bool ConvertTriangleList(TriangleList& list, int32_t count, __Triangle3ds*& triangles,
                          __Point3ds*& points);
 void ScalePoints(__Point3ds* points, int32_t count, float factor);
 void TranslatePoints(__Point3ds* points, int32_t count, float dx, float dy);

@@ -19,6 +19,7 @@ TEST(SceneRecords, TrianglesBecomeThreeUnsharedPointsInListOrder) {
     __Triangle3ds* tris = nullptr;
     __Point3ds* pts = nullptr;
     ASSERT_TRUE(ConvertTriangleList(list, 5000, tris, pts));
+    EXPECT_TRUE(list.empty());  // copied, not held twice
     for (int k : {0, 4095, 4096, 4999}) {
         for (int c = 0; c < 3; ++c) {
             const __Point3ds& p = pts[3 * k + c];
