@@ -122,6 +122,33 @@ GrowthPath BuildShapePath(int maskKind, int32_t W, int32_t H, int32_t SW, int32_
     }
 }
 
+PathSegment BorderSegment(const BorderLines& border, uint32_t s, float dx, float dy, PathPoint& a,
+                          PathPoint& b) {
+    const uint32_t first = border.pairs[2 * s];
+    const uint32_t second = border.pairs[2 * s + 1];
+    a = PathPoint{};
+    a.x = dx + border.xy[2 * first];
+    a.y = dy + border.xy[2 * first + 1];
+    b = PathPoint{};
+    b.x = dx + border.xy[2 * second];
+    b.y = dy + border.xy[2 * second + 1];
+    PathSegment seg{};
+    seg.first = first;
+    seg.second = second;
+    const float ex = b.x - a.x;
+    const float ey = b.y - a.y;
+    seg.length = std::sqrt(ex * ex + ey * ey);
+    if (seg.length != 0.0f) {
+        seg.nx = ey / seg.length;
+        seg.ny = -ex / seg.length;
+    } else {
+        seg.nx = 0.0f;  // a zero-length edge keeps its unnormalised (0, 0)
+        seg.ny = 0.0f;
+    }
+    seg.used = 1;
+    return seg;
+}
+
 GrowthPath ConvertBorderLines(const BorderLines& border, float dx, float dy) {
     GrowthPath path;
     if (border.pointCount == 0 || border.xy == nullptr) return path;
@@ -134,28 +161,14 @@ GrowthPath ConvertBorderLines(const BorderLines& border, float dx, float dy) {
     }
     if (border.pairs == nullptr) return path;
     path.segments.reserve(border.segmentCount);
+    PathPoint a, b;
     for (uint32_t s = 0; s < border.segmentCount; ++s) {
-        const uint32_t a = border.pairs[2 * s];
-        const uint32_t b = border.pairs[2 * s + 1];
-        if (a >= border.pointCount || b >= border.pointCount) continue;
-        PathPoint& pa = path.points[a];
-        PathPoint& pb = path.points[b];
-        PathSegment seg{};
-        seg.first = a;
-        seg.second = b;
-        const float ex = pb.x - pa.x;
-        const float ey = pb.y - pa.y;
-        seg.length = std::sqrt(ex * ex + ey * ey);
-        if (seg.length != 0.0f) {
-            seg.nx = ey / seg.length;
-            seg.ny = -ex / seg.length;
-        } else {
-            seg.nx = 0.0f;  // a zero-length edge keeps its unnormalised (0, 0)
-            seg.ny = 0.0f;
-        }
-        seg.used = 1;
+        if (border.pairs[2 * s] >= border.pointCount ||
+            border.pairs[2 * s + 1] >= border.pointCount)
+            continue;
+        const PathSegment seg = BorderSegment(border, s, dx, dy, a, b);
         path.segments.push_back(seg);
-        for (PathPoint* p : {&pa, &pb}) {
+        for (PathPoint* p : {&path.points[seg.first], &path.points[seg.second]}) {
             if (p->used) {
                 p->nx = (p->nx + seg.nx) / 2.0f;
                 p->ny = (p->ny + seg.ny) / 2.0f;

@@ -68,5 +68,9 @@ struct BorderLines {
 // left (away from the traced region), and point normals average the normals of the
 // segments that meet there. Pairs with an index out of range are skipped.
 GrowthPath ConvertBorderLines(const BorderLines& border, float dx, float dy);
+// The segment ConvertBorderLines makes of pair s (both indices in range) and its two points
+// with their positions (normals and used flags left 0).
+PathSegment BorderSegment(const BorderLines& border, uint32_t s, float dx, float dy, PathPoint& a,
+                          PathPoint& b);
 
 }  // namespace fw

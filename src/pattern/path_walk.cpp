@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "pattern/branch_growth.h"
 #include "pattern/frond_growth.h"
@@ -154,9 +155,10 @@ Coverage CoverageOf(size_t segCount, const EffectParameters& p) {
     return c;
 }
 
-void WalkSegment(Walk& w, const GrowthPath& path, int32_t i, const Coverage& cov) {
+// a, b: the segment's end points, null when its index is out of range.
+void WalkSegment(Walk& w, const PathSegment& seg, const PathPoint* a, const PathPoint* b,
+                 int32_t i, const Coverage& cov) {
     const WalkInputs& in = w.in;
-    const PathSegment& seg = path.segments[static_cast<size_t>(i)];
     const double fraction = i == cov.walked - 1 ? cov.frac : 1.0;
     PatternRandom::seed(SeedValue(i, w.p.RandomSeed, 1212));
 
@@ -176,10 +178,8 @@ void WalkSegment(Walk& w, const GrowthPath& path, int32_t i, const Coverage& cov
 
     const float L = seg.length;
     if (!(L > 0.0f && in.interval > 0.0f)) return;
-    if (seg.first >= path.points.size() || seg.second >= path.points.size()) return;
-    const PathPoint& a = path.points[seg.first];
-    const PathPoint& b = path.points[seg.second];
-    const Point2 dir{(b.x - a.x) / L, (b.y - a.y) / L};
+    if (!a || !b) return;
+    const Point2 dir{(b->x - a->x) / L, (b->y - a->y) / L};
     float stepL = in.interval / 5.0f;
     float pos = w.carry;
     if (stepL > L) {
@@ -188,7 +188,7 @@ void WalkSegment(Walk& w, const GrowthPath& path, int32_t i, const Coverage& cov
         w.carry = 0.0f;
     }
     if (stepL < 0.25f) stepL = 0.25f;
-    Point2 seed{a.x, a.y};
+    Point2 seed{a->x, a->y};
     if (!(pos < L)) return;
 
     const float zoom = w.scene.zoom;
@@ -285,21 +285,31 @@ GrowthPath BuildGrowthPath(const EffectParameters& p, const GrowthScene& scene) 
     return {};
 }
 
-int32_t GrowAlongPath(const GrowthPath& path, const EffectParameters& p, const GrowthScene& scene,
-                      TriangleList& list, const GrowthProgress& progress) {
+namespace {
+
+// The walk over any source of segments: segment(i, seg, a, b) fills segment i and points a
+// and b at its end points (null when out of range).
+template <class SegmentAt>
+int32_t Grow(size_t segmentCount, const SegmentAt& segment, const EffectParameters& p,
+             const GrowthScene& scene, TriangleList& list, const GrowthProgress& progress) {
     const size_t before = list.size();
     const WalkInputs in = DeriveInputs(p, scene);
     ResetTriangleCounter(scene.budget, scene.areaBudget);
     PatternRandom::seed(SeedValue(0, p.RandomSeed, 1212));
     if (progress) progress(10);
 
-    const Coverage cov = CoverageOf(path.segments.size(), p);
+    const Coverage cov = CoverageOf(segmentCount, p);
     // Only these kinds grow anything at a seed; other values walk nothing.
     const bool grows = p.EffectKind == kGeometric || p.EffectKind == kFloral;
     Walk walk{p, scene, in, list};
+    PathSegment seg{};
+    const PathPoint* a = nullptr;
+    const PathPoint* b = nullptr;
     for (int64_t i = 0; i < cov.walked && !GrowthStopped(); ++i) {
         if (progress) progress(TruncToInt(10.0 + 40.0 * static_cast<double>(i) / cov.walked));
-        if (grows) WalkSegment(walk, path, static_cast<int32_t>(i), cov);
+        if (!grows) continue;
+        segment(static_cast<size_t>(i), seg, a, b);
+        WalkSegment(walk, seg, a, b, static_cast<int32_t>(i), cov);
     }
 
     if (p.EffectKind == kSingle) {
@@ -307,6 +317,50 @@ int32_t GrowAlongPath(const GrowthPath& path, const EffectParameters& p, const G
         GrowCentrePattern(p, scene, in, list);
     }
     return static_cast<int32_t>(list.size() - before);
+}
+
+}  // namespace
+
+int32_t GrowAlongPath(const GrowthPath& path, const EffectParameters& p, const GrowthScene& scene,
+                      TriangleList& list, const GrowthProgress& progress) {
+    const auto segment = [&path](size_t i, PathSegment& seg, const PathPoint*& a,
+                                 const PathPoint*& b) {
+        seg = path.segments[i];
+        a = seg.first < path.points.size() ? &path.points[seg.first] : nullptr;
+        b = seg.second < path.points.size() ? &path.points[seg.second] : nullptr;
+    };
+    return Grow(path.segments.size(), segment, p, scene, list, progress);
+}
+
+int32_t GrowAlongBorder(const BorderLines& border, float dx, float dy, const EffectParameters& p,
+                        const GrowthScene& scene, TriangleList& list,
+                        const GrowthProgress& progress) {
+    // ConvertBorderLines drops the pairs with an index out of range; so does this walk.
+    std::vector<uint32_t> skipped;  // valid segments before each dropped pair, usually none
+    size_t valid = 0;
+    if (border.xy != nullptr && border.pairs != nullptr) {
+        for (uint32_t s = 0; s < border.segmentCount; ++s) {
+            if (border.pairs[2 * s] < border.pointCount &&
+                border.pairs[2 * s + 1] < border.pointCount) {
+                ++valid;
+            } else {
+                skipped.push_back(s);
+            }
+        }
+    }
+    PathPoint pa{}, pb{};
+    size_t pair = 0, nextSkipped = 0;  // the pair that follows the last valid segment walked
+    const auto segment = [&](size_t, PathSegment& seg, const PathPoint*& a, const PathPoint*& b) {
+        while (nextSkipped < skipped.size() && skipped[nextSkipped] == pair) {
+            ++pair;
+            ++nextSkipped;
+        }
+        seg = BorderSegment(border, static_cast<uint32_t>(pair), dx, dy, pa, pb);
+        a = &pa;
+        b = &pb;
+        ++pair;
+    };
+    return Grow(valid, segment, p, scene, list, progress);
 }
 
 int32_t GrowAlongPath(const EffectParameters& p, const GrowthScene& scene, TriangleList& list,

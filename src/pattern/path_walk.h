@@ -71,5 +71,10 @@ int32_t GrowAlongPath(const EffectParameters& p, const GrowthScene& scene, Trian
 // Same, walking a path the caller built (inspection and tests).
 int32_t GrowAlongPath(const GrowthPath& path, const EffectParameters& p, const GrowthScene& scene,
                       TriangleList& list, const GrowthProgress& progress = {});
+// Same as walking ConvertBorderLines(border, dx, dy), segment by segment without building the
+// path, which for a noisy selection would take hundreds of megabytes.
+int32_t GrowAlongBorder(const BorderLines& border, float dx, float dy, const EffectParameters& p,
+                        const GrowthScene& scene, TriangleList& list,
+                        const GrowthProgress& progress = {});
 
 }  // namespace fw

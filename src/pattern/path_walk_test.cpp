@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "pattern/branch_growth.h"
 #include "pattern/digest_cases.h"
@@ -256,6 +257,48 @@ TEST(GrowAlongPath, SelectionBorderBecomesThePath) {
     EXPECT_EQ(path.points[2].y, 40.0f);
     TriangleList list;
     EXPECT_GT(GrowAlongPath(p, scene, list), 0);
+}
+
+// Walking the traced border segment by segment grows exactly what walking its converted path
+// grows, pairs out of range, zero-length segments and coverage included.
+TEST(GrowAlongPath, BorderWalkEqualsTheConvertedPath) {
+    std::vector<float> xy;
+    std::vector<uint32_t> pairs;
+    for (int line = 0; line < 40; ++line) {  // small closed outlines, as a noisy mask gives
+        const auto first = uint32_t(xy.size() / 2);
+        const float x = float(7 * line % 90), y = float(11 * line % 70);
+        const float corners[] = {x, y, x + 3, y, x + 3, y + 2.5f, x + 3, y + 2.5f, x, y + 4, x, y};
+        xy.insert(xy.end(), std::begin(corners), std::end(corners));
+        for (uint32_t k = 0; k + 1 < 6; ++k) {
+            pairs.push_back(first + k);
+            pairs.push_back(first + k + 1);
+        }
+        if (line % 9 == 4) {  // a pair the converter drops
+            pairs.push_back(first);
+            pairs.push_back(99999);
+        }
+    }
+    const BorderLines border{uint32_t(xy.size() / 2), uint32_t(pairs.size() / 2), xy.data(),
+                             pairs.data()};
+    for (int effect : {0, 1, 3, 5}) {
+        for (float completance : {100.0f, 37.5f}) {
+            SCOPED_TRACE(testing::Message() << "effect " << effect << ", " << completance << "%");
+            EffectParameters p{};
+            SetDefaults(p);
+            SetEffectIndex(p, effect);
+            p.MaskKind = kMaskBySelection;
+            p.Completance = completance;
+            p.CompletanceDist = 20;
+            GrowthScene scene;
+            scene.W = scene.SW = 100;
+            scene.H = scene.SH = 80;
+            TriangleList viaPath, viaBorder;
+            const int32_t n = GrowAlongPath(ConvertBorderLines(border, -50, -40), p, scene, viaPath);
+            EXPECT_EQ(GrowAlongBorder(border, -50, -40, p, scene, viaBorder), n);
+            EXPECT_GT(n, 0);
+            EXPECT_EQ(DigestTriangles(viaBorder), DigestTriangles(viaPath));
+        }
+    }
 }
 
 TEST(GrowAlongPath, SceneHelpers) {

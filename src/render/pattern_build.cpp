@@ -15,10 +15,23 @@ namespace {
 
 constexpr float kTraceTolerance = 1.0f;
 
-// The selection's border in scene coordinates, or an empty path when it cannot be traced.
-// Throws std::bad_alloc when memory runs out: the border is then unknown, not empty.
-GrowthPath SelectionPath(const SelectionMask& m, const PatternPlacement& place) {
-    if (!m.data || m.width <= 0 || m.height <= 0) return {};
+// The selection's border as the tracer exports it, and where its pixel corners sit in
+// coordinates centred on the filter area.
+struct SelectionBorder {
+    BorderLines lines;
+    float dx = 0, dy = 0;
+    SelectionBorder() = default;
+    SelectionBorder(const SelectionBorder&) = delete;
+    SelectionBorder& operator=(const SelectionBorder&) = delete;
+    ~SelectionBorder() {
+        CMeshBuilder::FreeArrays(const_cast<float*>(lines.xy), const_cast<uint32_t*>(lines.pairs));
+    }
+};
+
+// Traces the selection; an empty border when it cannot be traced. Throws std::bad_alloc when
+// memory runs out: the border is then unknown, not empty.
+void TraceSelection(const SelectionMask& m, const PatternPlacement& place, SelectionBorder& out) {
+    if (!m.data || m.width <= 0 || m.height <= 0) return;
     const std::optional<size_t> bytes = BlockBytes({m.width, m.height});
     if (!bytes) throw std::bad_alloc();
     std::unique_ptr<uint8_t[]> mask(new uint8_t[*bytes]);
@@ -35,18 +48,15 @@ GrowthPath SelectionPath(const SelectionMask& m, const PatternPlacement& place) 
     if (!builder.LoadMask(m.width, m.height, m.width, mask.get(), kTraceTolerance, window,
                           pointCount, segmentCount, xy, pairs)) {
         if (builder.OutOfMemory()) throw std::bad_alloc();
-        return {};
+        return;
     }
-    BorderLines border;
-    border.pointCount = pointCount;
-    border.segmentCount = segmentCount;
-    border.xy = xy;
-    border.pairs = pairs;
+    out.lines.pointCount = pointCount;
+    out.lines.segmentCount = segmentCount;
+    out.lines.xy = xy;
+    out.lines.pairs = pairs;
     // Pixel corners of the mask to coordinates centred on the filter area.
-    GrowthPath path = ConvertBorderLines(border, float(m.left) - float(place.SW) / 2.0f,
-                                         float(m.top) - float(place.SH) / 2.0f);
-    CMeshBuilder::FreeArrays(xy, pairs);
-    return path;
+    out.dx = float(m.left) - float(place.SW) / 2.0f;
+    out.dy = float(m.top) - float(place.SH) / 2.0f;
 }
 
 }  // namespace
@@ -79,15 +89,25 @@ bool Build(const EffectParameters& p, const PatternPlacement& place, const Selec
     scene.areaBudget = place.areaBudget;
 
     const bool bySelection = p.EffectKind != kSingle && p.MaskKind == kMaskBySelection;
-    GrowthPath path;
-    if (bySelection) {
-        if (selection) path = SelectionPath(*selection, place);
-    } else {
-        path = BuildGrowthPath(p, scene);
-    }
     TriangleList list;
-    const int32_t count = GrowAlongPath(path, p, scene, list, progress);
-    if (keepPath) out.path = std::move(path);
+    int32_t count = 0;
+    if (bySelection && !keepPath) {
+        // The border is walked as traced: its converted path would be seven times its size.
+        SelectionBorder border;
+        if (selection) TraceSelection(*selection, place, border);
+        count = GrowAlongBorder(border.lines, border.dx, border.dy, p, scene, list, progress);
+    } else {
+        GrowthPath path;
+        if (bySelection) {
+            SelectionBorder border;
+            if (selection) TraceSelection(*selection, place, border);
+            path = ConvertBorderLines(border.lines, border.dx, border.dy);
+        } else {
+            path = BuildGrowthPath(p, scene);
+        }
+        count = GrowAlongPath(path, p, scene, list, progress);
+        if (keepPath) out.path = std::move(path);
+    }
     // A pattern cut short for want of memory is not the pattern these parameters make.
     if (GrowthOutOfMemory()) return false;
     if (!ConvertTriangleList(list, count, out.triangles, out.points)) return false;
