@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -157,8 +158,8 @@ void CMeshBuilder::CornerPoints::Clear() {
 }
 
 void CMeshBuilder::FreeArrays(float* points, uint32_t* segments) {
-    delete[] points;
-    delete[] segments;
+    std::free(points);
+    std::free(segments);
 }
 
 bool CMeshBuilder::BuildBorderCodes(const ByteRaster& mask, ByteRaster& border) {
@@ -369,6 +370,11 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
 }
 
 void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& settings) {
+    SmoothOnly(line, settings);
+    if (export_) ExportLine(line);
+}
+
+void CMeshBuilder::SmoothOnly(BorderLine& line, const SmoothingSettings& settings) {
     linePoints_.Clear(line.points.size() * 2);
     PostProcessBorderLine(line, linePoints_, settings.tolerance, settings.window, smoothing_);
     // The points the smoothing dropped belong to no other line (unless they sit at a shared
@@ -386,8 +392,69 @@ void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& setting
 
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
                               float tolerance, int32_t window) {
+    return Build(width, height, rowBytes, mask, tolerance, window, nullptr);
+}
+
+namespace {
+
+// The export would need more than 32-bit indices: it fails without a word, as before.
+struct ExportTooLarge {};
+
+constexpr uint64_t kMaxEntries = std::numeric_limits<uint32_t>::max() / 2;
+
+// Makes room for `count` more T in a malloc'd array; realloc moves large blocks by remapping
+// their pages, so growing costs no copy and no second block.
+template <class T>
+void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
+    if (used + count <= capacity) return;
+    uint64_t wanted = std::max<uint64_t>({used + count, capacity + capacity / 2, 4096});
+    wanted = std::min<uint64_t>(wanted, 2 * kMaxEntries);
+    if (wanted < used + count) throw ExportTooLarge();
+    void* grown = std::realloc(block, wanted * sizeof(T));
+    if (!grown) throw std::bad_alloc();
+    block = static_cast<T*>(grown);
+    capacity = wanted;
+}
+
+}  // namespace
+
+// Borders against the image edge have kNoColour on one side and are not exported, nor are
+// closed lines that smoothing shrank to a sliver. Each line goes out as soon as it is smoothed
+// and its own points return to the pool, so a noisy selection never holds all its lines.
+void CMeshBuilder::ExportLine(BorderLine& line) {
+    Export& out = *export_;
+    const size_t n = line.points.size();
+    const bool sliver = line.closed && n < 4;
+    if (line.rightColour != kNoColour && line.leftColour != kNoColour && n > 1 && !sliver) {
+        if (out.points + n > kMaxEntries || out.segments + n - 1 > kMaxEntries)
+            throw ExportTooLarge();
+        Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * n);
+        Reserve(out.pairs, out.pairCapacity, 2 * out.segments, 2 * (n - 1));
+        const auto first = static_cast<uint32_t>(out.points);
+        for (size_t i = 0; i < n; ++i) {
+            out.xy[2 * out.points] = line.points[i]->x;
+            out.xy[2 * out.points + 1] = line.points[i]->y;
+            ++out.points;
+            if (i > 0) {
+                out.pairs[2 * out.segments] = first + static_cast<uint32_t>(i) - 1;
+                out.pairs[2 * out.segments + 1] = first + static_cast<uint32_t>(i);
+                ++out.segments;
+            }
+        }
+    }
+    for (BorderPoint* p : line.points) {
+        if (p->flags & (kBorderShared | kBorderKept)) continue;
+        p->flags |= kBorderKept;  // a closed line holds its first point twice
+        pool_.Recycle(p);
+    }
+    std::vector<BorderPoint*>().swap(line.points);
+}
+
+bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
+                         float tolerance, int32_t window, Export* out) {
     Reset();
     outOfMemory_ = false;
+    export_ = out;
     // NaN counts as "not set" like any value that is not positive.
     if (!(tolerance > 0.0f)) tolerance = 1.0f;
     if (tolerance > 10.0f) tolerance = 10.0f;
@@ -400,6 +467,11 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
         const SmoothingSettings settings{tolerance, window};
         TraceLines(mask_, lines_, &settings);
         mask_.Release();
+        export_ = nullptr;
+        if (out) {
+            Reset();  // every line went out already
+            return true;
+        }
 
         // Closed lines that smoothing shrank to a sliver are dropped.
         auto sliver = [](const BorderLine& line) { return line.closed && line.points.size() < 4; };
@@ -415,10 +487,16 @@ bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, c
         linePoints_.Clear();
     } catch (const BorderTraceError& e) {
         platform::DebugOutput(e.what());
+        export_ = nullptr;
         Reset();
         return false;
     } catch (const std::bad_alloc&) {
         outOfMemory_ = true;
+        export_ = nullptr;
+        Reset();
+        return false;
+    } catch (const ExportTooLarge&) {
+        export_ = nullptr;
         Reset();
         return false;
     }
@@ -431,54 +509,16 @@ bool CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t rowBytes, con
     pointCount = segmentCount = 0;
     points = nullptr;
     segments = nullptr;
-    if (!BuildLines(width, height, rowBytes, mask, tolerance, window)) return false;
-
-    // Borders against the image edge have kNoColour on one side and are not exported.
-    auto exported = [](const BorderLine& line) {
-        return line.rightColour != kNoColour && line.leftColour != kNoColour &&
-               line.points.size() > 1;
-    };
-    uint64_t pointTotal = 0, segmentTotal = 0;
-    for (const BorderLine& line : lines_) {
-        if (!exported(line)) continue;
-        pointTotal += line.points.size();
-        segmentTotal += line.points.size() - 1;
+    Export out;
+    const bool built = Build(width, height, rowBytes, mask, tolerance, window, &out);
+    if (!built || out.points == 0 || out.segments == 0) {
+        FreeArrays(out.xy, out.pairs);
+        return built;  // nothing to export is no failure
     }
-    constexpr uint64_t kMaxEntries = std::numeric_limits<uint32_t>::max() / 2;
-    if (pointTotal > kMaxEntries || segmentTotal > kMaxEntries) {
-        Reset();
-        return false;
-    }
-    if (pointTotal >= 1 && segmentTotal >= 1) {
-        float* xy = new (std::nothrow) float[pointTotal * 2];
-        uint32_t* pairs = new (std::nothrow) uint32_t[segmentTotal * 2];
-        if (!xy || !pairs) {
-            FreeArrays(xy, pairs);
-            outOfMemory_ = true;
-            Reset();
-            return false;
-        }
-        size_t p = 0, s = 0;
-        for (const BorderLine& line : lines_) {
-            if (!exported(line)) continue;
-            const uint32_t first = static_cast<uint32_t>(p);
-            for (size_t i = 0; i < line.points.size(); ++i) {
-                xy[2 * p] = line.points[i]->x;
-                xy[2 * p + 1] = line.points[i]->y;
-                ++p;
-                if (i > 0) {
-                    pairs[2 * s] = first + static_cast<uint32_t>(i) - 1;
-                    pairs[2 * s + 1] = first + static_cast<uint32_t>(i);
-                    ++s;
-                }
-            }
-        }
-        points = xy;
-        segments = pairs;
-        pointCount = static_cast<uint32_t>(pointTotal);
-        segmentCount = static_cast<uint32_t>(segmentTotal);
-    }
-    Reset();
+    points = out.xy;
+    segments = out.pairs;
+    pointCount = static_cast<uint32_t>(out.points);
+    segmentCount = static_cast<uint32_t>(out.segments);
     return true;
 }
 

@@ -13,7 +13,7 @@
 //         fw::CMeshBuilder::FreeArrays(points, segments);
 //     }
 //
-// Output arrays (each one block, owned by the caller; release with FreeArrays, or delete[]):
+// Output arrays (each one block, owned by the caller; release with FreeArrays):
 //   points    float[2 * pointCount]: x0, y0, x1, y1, ... in pixel-corner units, x = column,
 //             y = row, origin at the image's top-left corner (the right edge is x = width).
 //   segments  uint32_t[2 * segmentCount]: first0, second0, first1, second1, ... indices into
@@ -109,7 +109,19 @@ class CMeshBuilder {
         float tolerance;
         int32_t window;
     };
+    // LoadMask's arrays while they grow (malloc'd).
+    struct Export {
+        float* xy = nullptr;
+        uint32_t* pairs = nullptr;
+        uint64_t points = 0, segments = 0;
+        uint64_t xyCapacity = 0, pairCapacity = 0;  // in floats and indices
+    };
     void Reset();
+    // BuildLines; with `out`, each line is exported as it is finished and not kept.
+    bool Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
+               float tolerance, int32_t window, Export* out);
+    void ExportLine(BorderLine& line);
+    void SmoothOnly(BorderLine& line, const SmoothingSettings& settings);
     void TraceLines(const ByteRaster& mask, BorderLineList& lines,
                     const SmoothingSettings* smoothing);
     void SmoothLine(BorderLine& line, const SmoothingSettings& settings);
@@ -151,6 +163,7 @@ class CMeshBuilder {
     BorderPointSet linePoints_{pool_};
     std::vector<BorderPoint*> prefix_;  // a backward trace's points, last first
     SmoothingBuffers smoothing_;
+    Export* export_ = nullptr;
     bool outOfMemory_ = false;
 };
 
