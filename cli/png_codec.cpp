@@ -1,12 +1,16 @@
 // PNG through libpng. Everything the format allows is read as 8 or 16 bits a channel:
 // palettes become RGB, low-bit grey becomes 8-bit, transparency chunks become alpha.
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "cli/codecs.h"
@@ -97,8 +101,125 @@ bool ReadRowsInto(png_structp png, Picture* picture, unsigned char* row) {
     return true;
 }
 
+// The fast setting's image data: every row "Up"-filtered and deflated at level 1, measured on
+// 4000 x 3000 pictures about 2.5 times faster to write than level 3 with the filter chosen row
+// by row, for files 5 to 12 % larger, and the quickest to read back. The rows are cut into
+// one run a core; each run is deflated on its own thread into a piece that ends on a byte
+// boundary (a sync flush, the last one finishes the stream), and the pieces joined make the
+// one zlib stream a PNG holds, as pigz does: its Adler-32 is combined from the runs' own.
+struct DeflatedRows {
+    std::vector<std::vector<unsigned char>> pieces;  // in order; zlib header and trailer included
+};
+
+// Row y of the picture as PNG bytes (big-endian samples).
+void RowBytes(const Picture& picture, int y, unsigned char* out) {
+    const size_t n = size_t(picture.width) * size_t(picture.channels);
+    const uint16_t* samples = picture.samples.data() + size_t(y) * n;
+    if (picture.depth == 16) {
+        for (size_t i = 0; i < n; ++i) {
+            out[2 * i] = static_cast<unsigned char>(samples[i] >> 8);
+            out[2 * i + 1] = static_cast<unsigned char>(samples[i]);
+        }
+    } else {
+        for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(samples[i]);
+    }
+}
+
+// Deflates rows [first, last) with the Up filter into `out` (raw deflate). False when zlib
+// fails or memory runs out.
+bool DeflateRun(const Picture& picture, int first, int last, bool finish,
+                std::vector<unsigned char>& out, uLong& adler) {
+    const size_t rowBytes =
+        size_t(picture.width) * size_t(picture.channels) * size_t(picture.depth / 8);
+    z_stream z{};
+    if (deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    bool ok = true;
+    try {
+        std::vector<unsigned char> previous(rowBytes, 0), current(rowBytes), filtered(rowBytes + 1);
+        if (first > 0) RowBytes(picture, first - 1, previous.data());
+        adler = adler32(0, nullptr, 0);
+        constexpr size_t kGrowth = size_t(1) << 20;
+        auto pump = [&](int flush) {
+            for (;;) {
+                if (out.size() - z.total_out < kGrowth / 4) out.resize(out.size() + kGrowth);
+                z.next_out = out.data() + z.total_out;
+                z.avail_out = static_cast<uInt>(out.size() - z.total_out);
+                const int result = deflate(&z, flush);
+                if (result == Z_STREAM_ERROR) return false;
+                if (flush == Z_FINISH ? result == Z_STREAM_END
+                                      : (z.avail_in == 0 && z.avail_out != 0))
+                    return true;
+            }
+        };
+        for (int y = first; y < last && ok; ++y) {
+            RowBytes(picture, y, current.data());
+            filtered[0] = 2;  // Up
+            for (size_t i = 0; i < rowBytes; ++i)
+                filtered[i + 1] = static_cast<unsigned char>(current[i] - previous[i]);
+            previous.swap(current);
+            adler = adler32(adler, filtered.data(), static_cast<uInt>(filtered.size()));
+            z.next_in = filtered.data();
+            z.avail_in = static_cast<uInt>(filtered.size());
+            ok = pump(Z_NO_FLUSH);
+        }
+        if (ok) ok = pump(finish ? Z_FINISH : Z_SYNC_FLUSH);
+        out.resize(z.total_out);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    deflateEnd(&z);
+    return ok;
+}
+
+bool DeflatePicture(const Picture& picture, DeflatedRows& rows) {
+    const size_t rowBytes =
+        size_t(picture.width) * size_t(picture.channels) * size_t(picture.depth / 8) + 1;
+    constexpr size_t kWorthAThread = size_t(4) << 20;
+    const size_t byWork = std::max<size_t>(1, rowBytes * size_t(picture.height) / kWorthAThread);
+    const int runs = int(std::min<size_t>(
+        {size_t(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 16)), byWork,
+         size_t(picture.height)}));
+    rows.pieces.assign(size_t(runs), {});
+    std::vector<uLong> adlers(static_cast<size_t>(runs));
+    std::vector<size_t> lengths(static_cast<size_t>(runs));
+    std::vector<char> done(static_cast<size_t>(runs), 0);
+    auto run = [&](int k) {
+        const int first = int(int64_t(picture.height) * k / runs);
+        const int last = int(int64_t(picture.height) * (k + 1) / runs);
+        lengths[size_t(k)] = size_t(last - first) * rowBytes;
+        done[size_t(k)] = DeflateRun(picture, first, last, k == runs - 1, rows.pieces[size_t(k)],
+                                     adlers[size_t(k)]);
+    };
+    std::vector<std::thread> helpers;
+    for (int k = 1; k < runs; ++k) {
+        try {
+            helpers.emplace_back(run, k);
+        } catch (const std::exception&) {
+            break;  // the rest runs here
+        }
+    }
+    run(0);
+    for (int k = int(helpers.size()) + 1; k < runs; ++k) run(k);
+    for (std::thread& t : helpers) t.join();
+    if (std::find(done.begin(), done.end(), 0) != done.end()) return false;
+    uLong adler = adlers[0];
+    for (size_t k = 1; k < adlers.size(); ++k)
+        adler = adler32_combine(adler, adlers[k], static_cast<z_off_t>(lengths[k]));
+    try {
+        // CMF 0x78: deflate with a 32 KB window; FLG 0x01: fastest level, check bits.
+        rows.pieces.front().insert(rows.pieces.front().begin(), {0x78, 0x01});
+        const unsigned char trailer[4] = {
+            static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
+            static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)};
+        rows.pieces.back().insert(rows.pieces.back().end(), trailer, trailer + 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 bool WriteFrom(png_structp png, png_infop info, FILE* f, const Picture* picture,
-               unsigned char* row) {
+               unsigned char* row, const DeflatedRows* deflated) {
     if (setjmp(png_jmpbuf(png))) return false;
     static const int kType[5] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA,
                                  PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA};
@@ -106,16 +227,19 @@ bool WriteFrom(png_structp png, png_infop info, FILE* f, const Picture* picture,
     png_set_IHDR(png, info, png_uint_32(picture->width), png_uint_32(picture->height),
                  picture->depth, kType[picture->channels], PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (g_effort == PngEffort::Smallest) {
-        png_set_compression_level(png, 9);
-        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
-    } else {
-        // Deflate level 1 with every row "Up"-filtered: measured on 4000 x 3000 pictures,
-        // about 2.5 times faster to write than level 3 with the filter chosen row by row,
-        // for files 5 to 12 % larger, and the quickest to read back.
-        png_set_compression_level(png, 1);
-        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    if (deflated) {
+        png_write_info(png, info);
+        constexpr size_t kChunk = size_t(8) << 20;
+        static const png_byte kIdat[5] = "IDAT";
+        static const png_byte kIend[5] = "IEND";
+        for (const std::vector<unsigned char>& piece : deflated->pieces)
+            for (size_t at = 0; at < piece.size(); at += kChunk)
+                png_write_chunk(png, kIdat, piece.data() + at, std::min(kChunk, piece.size() - at));
+        png_write_chunk(png, kIend, nullptr, 0);
+        return true;
     }
+    png_set_compression_level(png, 9);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
     png_write_info(png, info);
     if (picture->depth == 16 && LittleEndianHost()) png_set_swap(png);
     const size_t n = size_t(picture->width) * size_t(picture->channels);
@@ -193,6 +317,12 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error) {
 
 bool WritePng(const std::string& path, const Picture& picture, std::string& error) {
     std::vector<unsigned char> row(size_t(picture.width) * size_t(picture.channels));
+    DeflatedRows deflated;
+    const bool fast = g_effort != PngEffort::Smallest;
+    if (fast && !DeflatePicture(picture, deflated)) {
+        error = "out of memory";
+        return false;
+    }
     FilePtr f(std::fopen(path.c_str(), "wb"));
     if (!f) {
         error = std::strerror(errno);
@@ -207,7 +337,7 @@ bool WritePng(const std::string& path, const Picture& picture, std::string& erro
         error = "out of memory";
         return false;
     }
-    bool ok = WriteFrom(png, info, f.get(), &picture, row.data());
+    bool ok = WriteFrom(png, info, f.get(), &picture, row.data(), fast ? &deflated : nullptr);
     png_destroy_write_struct(&png, &info);
     if (std::fflush(f.get()) != 0 || std::ferror(f.get())) ok = false;
     if (!ok) error = state.message.empty() ? std::string("write failed") : state.message;
