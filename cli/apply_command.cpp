@@ -127,7 +127,6 @@ int RunApply(const ApplyArgs& args) {
     for (size_t i = 0; i < args.inputs.size(); ++i)
         jobs.push_back(Job{args.inputs[i], outputs[i], parameters});
     const int failures = RunJobs(jobs, args.run);
-    if (CancelRequested()) return kExitCancelled;
     if (failures != 0) return kExitFailure;
 
     if (!args.savePreset.empty() && !WritePresetFile(args.savePreset, parameters, error)) {

@@ -11,7 +11,7 @@
 
 namespace fw::cli {
 
-enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitCancelled = 130 };
+enum ExitCode { kExitOk = 0, kExitFailure = 1 };
 
 // The most megapixels read by default: 400, fewer where the machine's memory cannot hold the
 // filter run of a 16-bit picture with alpha that large (about 32 bytes a pixel).

@@ -1,7 +1,6 @@
 #include "cli/filter_runner.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -28,7 +27,6 @@ struct Shim {
     double shown = -1.0;
 };
 Shim g_shim;
-std::atomic<bool> g_cancel{false};
 
 // Never backwards: the module reports each band's own progress from 0 again.
 void Report(double fraction) {
@@ -49,7 +47,6 @@ void ReportBand(double within) {
 }
 
 Boolean ShimAbort() {
-    if (g_cancel.load()) return 1;
     return g_shim.hostAbort ? g_shim.hostAbort() : 0;
 }
 
@@ -230,14 +227,6 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
         return false;
     }
     return true;
-}
-
-void RequestCancel() {
-    g_cancel.store(true);
-}
-
-bool CancelRequested() {
-    return g_cancel.load();
 }
 
 }  // namespace fw::cli

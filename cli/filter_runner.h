@@ -55,8 +55,4 @@ struct RunRequest {
 bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunRequest& request,
                std::string& error);
 
-// Asks a running filter to stop at its next check of the host's abort callback.
-void RequestCancel();
-bool CancelRequested();
-
 }  // namespace fw::cli

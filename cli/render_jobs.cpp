@@ -118,12 +118,10 @@ int RunJobs(const std::vector<Job>& jobs, const RunArgs& run) {
         if (!RunJob(*module, job, run, error)) {
             PrintError(error);
             ++failures;
-            if (CancelRequested()) break;
             continue;
         }
         if (!run.quiet) std::printf("%s\n", job.output.c_str());
         std::fflush(stdout);
-        if (CancelRequested()) break;
     }
     return failures;
 }
