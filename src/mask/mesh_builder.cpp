@@ -410,7 +410,9 @@ void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
     uint64_t wanted = std::max<uint64_t>({used + count, capacity + capacity / 2, 4096});
     wanted = std::min<uint64_t>(wanted, 2 * kMaxEntries);
     if (wanted < used + count) throw ExportTooLarge();
-    void* grown = std::realloc(block, wanted * sizeof(T));
+    // A 32-bit size_t cannot count the bytes of every such request.
+    if (wanted > std::numeric_limits<size_t>::max() / sizeof(T)) throw std::bad_alloc();
+    void* grown = std::realloc(block, static_cast<size_t>(wanted) * sizeof(T));
     if (!grown) throw std::bad_alloc();
     block = static_cast<T*>(grown);
     capacity = wanted;
