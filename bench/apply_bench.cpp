@@ -33,10 +33,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 std::atomic<int64_t> g_rendererNanos{0};
 
-using RasterScene = void (*)(uint8_t*, const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t,
-                             const __Triangle3ds*, const __Point3ds*, int32_t, int32_t, int32_t,
-                             const material3ds*, const __Texture*, int32_t, const light3ds*,
-                             const GlassProp*);
+using RasterScene = decltype(&__RasterScene);
 
 RasterScene RealRenderer() {
     // The module brought the renderer in privately; it is found by its name once loaded.

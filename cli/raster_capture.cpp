@@ -9,10 +9,7 @@
 
 #include "prismcore/prismcore.h"
 
-using RasterScene = void (*)(uint8_t*, const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t,
-                             const __Triangle3ds*, const __Point3ds*, int32_t, int32_t, int32_t,
-                             const material3ds*, const __Texture*, int32_t, const light3ds*,
-                             const GlassProp*);
+using RasterScene = decltype(&__RasterScene);
 
 extern "C" __attribute__((visibility("default"))) void __RasterScene(
     uint8_t* background, const uint8_t* source, int32_t width, int32_t height, int32_t rowLength,

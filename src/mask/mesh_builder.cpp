@@ -370,11 +370,6 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
 }
 
 void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& settings) {
-    SmoothOnly(line, settings);
-    if (export_) ExportLine(line);
-}
-
-void CMeshBuilder::SmoothOnly(BorderLine& line, const SmoothingSettings& settings) {
     linePoints_.Clear(line.points.size() * 2);
     PostProcessBorderLine(line, linePoints_, settings.tolerance, settings.window, smoothing_);
     // The points the smoothing dropped belong to no other line (unless they sit at a shared
@@ -388,6 +383,7 @@ void CMeshBuilder::SmoothOnly(BorderLine& line, const SmoothingSettings& setting
     for (BorderPoint* p : smoothing_.replaced) drop(p);
     linePoints_.ForEach(drop);
     for (BorderPoint* p : line.points) p->flags &= ~uint32_t{kBorderKept};
+    if (export_) ExportLine(line);
 }
 
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
@@ -399,6 +395,11 @@ namespace {
 
 // The export would need more than 32-bit indices: it fails without a word, as before.
 struct ExportTooLarge {};
+
+// Closed lines that smoothing shrank to a sliver are dropped.
+bool IsSliver(const BorderLine& line) {
+    return line.closed && line.points.size() < 4;
+}
 
 constexpr uint64_t kMaxEntries = std::numeric_limits<uint32_t>::max() / 2;
 
@@ -426,8 +427,8 @@ void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
 void CMeshBuilder::ExportLine(BorderLine& line) {
     Export& out = *export_;
     const size_t n = line.points.size();
-    const bool sliver = line.closed && n < 4;
-    if (line.rightColour != kNoColour && line.leftColour != kNoColour && n > 1 && !sliver) {
+    if (line.rightColour != kNoColour && line.leftColour != kNoColour && n > 1 &&
+        !IsSliver(line)) {
         if (out.points + n > kMaxEntries || out.segments + n - 1 > kMaxEntries)
             throw ExportTooLarge();
         Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * n);
@@ -457,6 +458,10 @@ bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const 
     Reset();
     outOfMemory_ = false;
     export_ = out;
+    struct ForgetExport {
+        Export*& slot;
+        ~ForgetExport() { slot = nullptr; }
+    } forget{export_};
     // NaN counts as "not set" like any value that is not positive.
     if (!(tolerance > 0.0f)) tolerance = 1.0f;
     if (tolerance > 10.0f) tolerance = 10.0f;
@@ -469,18 +474,15 @@ bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const 
         const SmoothingSettings settings{tolerance, window};
         TraceLines(mask_, lines_, &settings);
         mask_.Release();
-        export_ = nullptr;
         if (out) {
             Reset();  // every line went out already
             return true;
         }
 
-        // Closed lines that smoothing shrank to a sliver are dropped.
-        auto sliver = [](const BorderLine& line) { return line.closed && line.points.size() < 4; };
         for (const BorderLine& line : lines_)
-            if (sliver(line))
+            if (IsSliver(line))
                 for (BorderPoint* p : line.points) p->flags = kBorderRemove | kBorderDeleted;
-        lines_.erase(std::remove_if(lines_.begin(), lines_.end(), sliver), lines_.end());
+        lines_.erase(std::remove_if(lines_.begin(), lines_.end(), IsSliver), lines_.end());
         for (const BorderLine& line : lines_)
             for (BorderPoint* p : line.points)
                 p->flags = (p->flags | kBorderAnchor) & ~uint32_t{kBorderRemove};
@@ -489,16 +491,13 @@ bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const 
         linePoints_.Clear();
     } catch (const BorderTraceError& e) {
         platform::DebugOutput(e.what());
-        export_ = nullptr;
         Reset();
         return false;
     } catch (const std::bad_alloc&) {
         outOfMemory_ = true;
-        export_ = nullptr;
         Reset();
         return false;
     } catch (const ExportTooLarge&) {
-        export_ = nullptr;
         Reset();
         return false;
     }

@@ -121,7 +121,6 @@ class CMeshBuilder {
     bool Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
                float tolerance, int32_t window, Export* out);
     void ExportLine(BorderLine& line);
-    void SmoothOnly(BorderLine& line, const SmoothingSettings& settings);
     void TraceLines(const ByteRaster& mask, BorderLineList& lines,
                     const SmoothingSettings* smoothing);
     void SmoothLine(BorderLine& line, const SmoothingSettings& settings);

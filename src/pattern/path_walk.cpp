@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "pattern/branch_growth.h"
 #include "pattern/frond_growth.h"
@@ -336,29 +335,20 @@ int32_t GrowAlongBorder(const BorderLines& border, float dx, float dy, const Eff
                         const GrowthScene& scene, TriangleList& list,
                         const GrowthProgress& progress) {
     // ConvertBorderLines drops the pairs with an index out of range; so does this walk.
-    std::vector<uint32_t> skipped;  // valid segments before each dropped pair, usually none
+    const auto inRange = [&border](uint32_t s) {
+        return border.pairs[2 * s] < border.pointCount &&
+               border.pairs[2 * s + 1] < border.pointCount;
+    };
     size_t valid = 0;
-    if (border.xy != nullptr && border.pairs != nullptr) {
-        for (uint32_t s = 0; s < border.segmentCount; ++s) {
-            if (border.pairs[2 * s] < border.pointCount &&
-                border.pairs[2 * s + 1] < border.pointCount) {
-                ++valid;
-            } else {
-                skipped.push_back(s);
-            }
-        }
-    }
+    if (border.xy != nullptr && border.pairs != nullptr)
+        for (uint32_t s = 0; s < border.segmentCount; ++s) valid += inRange(s);
     PathPoint pa{}, pb{};
-    size_t pair = 0, nextSkipped = 0;  // the pair that follows the last valid segment walked
+    uint32_t pair = 0;  // the pair after the last segment walked; segments come in order
     const auto segment = [&](size_t, PathSegment& seg, const PathPoint*& a, const PathPoint*& b) {
-        while (nextSkipped < skipped.size() && skipped[nextSkipped] == pair) {
-            ++pair;
-            ++nextSkipped;
-        }
-        seg = BorderSegment(border, static_cast<uint32_t>(pair), dx, dy, pa, pb);
+        while (!inRange(pair)) ++pair;
+        seg = BorderSegment(border, pair++, dx, dy, pa, pb);
         a = &pa;
         b = &pb;
-        ++pair;
     };
     return Grow(valid, segment, p, scene, list, progress);
 }
