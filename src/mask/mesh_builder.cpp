@@ -427,8 +427,7 @@ void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
 void CMeshBuilder::ExportLine(BorderLine& line) {
     Export& out = *export_;
     const size_t n = line.points.size();
-    if (line.rightColour != kNoColour && line.leftColour != kNoColour && n > 1 &&
-        !IsSliver(line)) {
+    if (line.rightColour != kNoColour && line.leftColour != kNoColour && n > 1 && !IsSliver(line)) {
         if (out.points + n > kMaxEntries || out.segments + n - 1 > kMaxEntries)
             throw ExportTooLarge();
         Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * n);

@@ -155,8 +155,8 @@ Coverage CoverageOf(size_t segCount, const EffectParameters& p) {
 }
 
 // a, b: the segment's end points, null when its index is out of range.
-void WalkSegment(Walk& w, const PathSegment& seg, const PathPoint* a, const PathPoint* b,
-                 int32_t i, const Coverage& cov) {
+void WalkSegment(Walk& w, const PathSegment& seg, const PathPoint* a, const PathPoint* b, int32_t i,
+                 const Coverage& cov) {
     const WalkInputs& in = w.in;
     const double fraction = i == cov.walked - 1 ? cov.frac : 1.0;
     PatternRandom::seed(SeedValue(i, w.p.RandomSeed, 1212));
