@@ -11,7 +11,7 @@ namespace {
 
 // Rescales every sample in place, on the cores the filter uses.
 template <class Scale>
-void ForEachSample(std::vector<uint16_t>& samples, const Scale& scale) {
+void ForEachSample(fw::platform::SampleVector& samples, const Scale& scale) {
     constexpr int kChunk = 1 << 16;
     const int chunks = int((samples.size() + kChunk - 1) / kChunk);
     ForRowRanges(chunks, kChunk * 2, [&](int first, int count) {
@@ -26,7 +26,8 @@ void ForEachSample(std::vector<uint16_t>& samples, const Scale& scale) {
 hostemu::Image ToHostImage(const Picture& picture) {
     const bool alpha = picture.HasAlpha();
     const bool grey = picture.channels <= 2;
-    hostemu::Image image(picture.width, picture.height, alpha ? 4 : 3, picture.depth);
+    hostemu::Image image =
+        hostemu::Image::Unfilled(picture.width, picture.height, alpha ? 4 : 3, picture.depth);
     const size_t pixels = size_t(picture.width) * size_t(picture.height);
     const uint16_t* src = picture.samples.data();
     uint16_t* dst = image.samples.data();
@@ -69,7 +70,7 @@ Picture FromHostImage(hostemu::Image&& image) {
 
 Picture FromHostImage(const hostemu::Image& image) {
     const int channels = image.planes >= 4 ? 4 : 3;
-    Picture picture(image.width, image.height, channels, image.depth);
+    Picture picture = Picture::Unfilled(image.width, image.height, channels, image.depth);
     const size_t pixels = size_t(image.width) * size_t(image.height);
     const uint16_t* src = image.samples.data();
     uint16_t* dst = picture.samples.data();

@@ -205,7 +205,7 @@ void ApplyOrientation(Picture& picture, int orientation) {
     if (orientation <= 1 || orientation > 8) return;
     const int w = picture.width, h = picture.height;
     const bool swap = orientation >= 5;
-    Picture out(swap ? h : w, swap ? w : h, picture.channels, picture.depth);
+    Picture out = Picture::Unfilled(swap ? h : w, swap ? w : h, picture.channels, picture.depth);
     for (int dy = 0; dy < out.height; ++dy)
         for (int dx = 0; dx < out.width; ++dx) {
             int sx = dx, sy = dy;

@@ -120,7 +120,7 @@ bool ReadJpeg(const std::string& path, Picture& picture, std::string& error) {
         if (error.empty()) error = err.message[0] ? err.message : "damaged JPEG";
         return false;
     }
-    picture = Picture(width, height, comps, 8);
+    picture = Picture::Unfilled(width, height, comps, 8);
     for (size_t i = 0; i < picture.samples.size(); ++i) picture.samples[i] = bytes[i];
     // Cameras store pictures sideways and say so; the picture is filtered as it is seen.
     ApplyOrientation(picture, orientation);

@@ -4,16 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "platform/large_pages.h"
 
 namespace fw::cli {
 
 struct Picture {
     int width = 0;
     int height = 0;
-    int channels = 3;               // 1 grey, 2 grey + alpha, 3 RGB, 4 RGB + alpha
-    int depth = 8;                  // 8 or 16 bits a channel
-    std::vector<uint16_t> samples;  // width * height * channels
+    int channels = 3;                    // 1 grey, 2 grey + alpha, 3 RGB, 4 RGB + alpha
+    int depth = 8;                       // 8 or 16 bits a channel
+    fw::platform::SampleVector samples;  // width * height * channels
 
     Picture() = default;
     Picture(int w, int h, int channels_, int depth_)
@@ -22,6 +23,14 @@ struct Picture {
           channels(channels_),
           depth(depth_),
           samples(size_t(w) * size_t(h) * size_t(channels_), 0) {}
+    // Samples left unset, for a reader or a conversion that writes every one of them.
+    static Picture Unfilled(int w, int h, int channels, int depth) {
+        Picture picture(0, 0, channels, depth);
+        picture.width = w;
+        picture.height = h;
+        picture.samples.resize(size_t(w) * size_t(h) * size_t(channels));
+        return picture;
+    }
 
     bool HasAlpha() const { return channels == 2 || channels == 4; }
     int MaxValue() const { return depth == 16 ? 65535 : 255; }

@@ -296,7 +296,8 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error) {
         for (size_t y = 0; y < rows.size(); ++y) rows[y] = bytes.data() + y * layout.rowBytes;
         ok = ReadRows(png, rows.data());
     } else if (ok) {
-        picture = Picture(int(layout.width), int(layout.height), layout.channels, layout.depth);
+        picture =
+            Picture::Unfilled(int(layout.width), int(layout.height), layout.channels, layout.depth);
         bytes.resize(layout.rowBytes);
         ok = ReadRowsInto(png, &picture, bytes.data());
     }
@@ -307,7 +308,8 @@ bool ReadPng(const std::string& path, Picture& picture, std::string& error) {
         return false;
     }
     if (!interlaced) return true;
-    picture = Picture(int(layout.width), int(layout.height), layout.channels, layout.depth);
+    picture =
+        Picture::Unfilled(int(layout.width), int(layout.height), layout.channels, layout.depth);
     const size_t n = picture.samples.size();
     if (layout.depth == 16)
         std::memcpy(picture.samples.data(), bytes.data(), n * 2);

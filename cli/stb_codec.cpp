@@ -158,7 +158,7 @@ bool Decode(const std::string& path, Picture& picture, std::string& error) {
         return false;
     }
     bytes = std::vector<unsigned char>();  // decoded: the file's bytes make room for the picture
-    picture = Picture(w, h, comps, wide ? 16 : 8);
+    picture = Picture::Unfilled(w, h, comps, wide ? 16 : 8);
     const size_t n = picture.samples.size();
     if (wide)
         std::memcpy(picture.samples.data(), pixels.get(), n * 2);

@@ -111,7 +111,7 @@ bool ReadThroughRgba(TIFF* tif, int width, int height, Picture& picture, std::st
         error = TiffMessage("unsupported TIFF layout");
         return false;
     }
-    picture = Picture(width, height, 4, 8);
+    picture = Picture::Unfilled(width, height, 4, 8);
     for (size_t i = 0; i < raster.size(); ++i) {
         const uint32_t p = raster[i];
         picture.samples[i * 4 + 0] = uint16_t(TIFFGetR(p));
@@ -159,7 +159,7 @@ bool ReadTiff(const std::string& path, Picture& picture, std::string& error) {
         }
         return ReadThroughRgba(tif, int(w), int(h), picture, error);
     }
-    picture = Picture(int(w), int(h), spp, bits);
+    picture = Picture::Unfilled(int(w), int(h), spp, bits);
     const bool planar = planarConfig == PLANARCONFIG_SEPARATE;
     return TIFFIsTiled(tif) ? ReadTiles(tif, int(w), int(h), spp, bits, planar, picture, error)
                             : ReadStrips(tif, int(w), int(h), spp, bits, planar, picture, error);

@@ -12,11 +12,11 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <sys/mman.h>
 #endif
 
 #include "host/parallel_rows.h"
 #include "platform/block_size.h"
+#include "platform/large_pages.h"
 
 namespace hostemu {
 
@@ -29,6 +29,14 @@ Image::Image(int w, int h, int planes_, int depth_)
       depth(depth_),
       mode(depth_ == 16 ? kModeRGB48 : kModeRGBColor),
       samples(size_t(w) * h * planes_, 0) {}
+
+Image Image::Unfilled(int w, int h, int planes, int depth) {
+    Image image(0, 0, planes, depth);
+    image.width = w;
+    image.height = h;
+    image.samples.resize(size_t(w) * size_t(h) * size_t(planes));
+    return image;
+}
 
 const char* HostProfileName(HostProfile profile) {
     switch (profile) {
@@ -410,20 +418,12 @@ void RowToSamples(const uint8_t* from, uint16_t* to, size_t count, int bytes) {
 }  // namespace
 
 void EmulatedHost::Buffer::Allocate(size_t n) {
+    if (n != 0 && n == size) return;  // the band before's block, already touched
     Free();
     if (n == 0) return;
     bytes.reset(new uint8_t[n]);
     size = n;
-#if !defined(_WIN32)
-    // Untouched yet: on large pages the first touch faults once every 2 MB, not every 4 KB.
-    constexpr size_t kLarge = size_t(4) << 20, kPage = 4096;
-    if (n >= kLarge) {
-        const uintptr_t from =
-            (reinterpret_cast<uintptr_t>(bytes.get()) + kPage - 1) & ~(kPage - 1);
-        const uintptr_t to = (reinterpret_cast<uintptr_t>(bytes.get()) + n) & ~(kPage - 1);
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    }
-#endif
+    fw::platform::AdviseLargePages(bytes.get(), n);
 }
 
 bool EmulatedHost::FetchBuffers() {
@@ -497,7 +497,13 @@ void EmulatedHost::FetchBuffersOrThrow() {
     const size_t outBytes = oneBand ? 0 : layout(out, outPlanes, bytes, outRow);
     const size_t maskBytes = masked ? layout(mask, 1, 1, maskRow) : 0;
     // Every buffer is had before any is filled: a band that cannot be served fails at once.
-    FreeBuffers();
+    // A band as large as the one before gets its buffers again: the bands of a walk mostly
+    // have one size, and fresh pages cost their first touch every time.
+    if (inBuf_.size != inBytes) inBuf_.Free();
+    if (outBuf_.size != outBytes) outBuf_.Free();
+    if (maskBuf_.size != maskBytes) maskBuf_.Free();
+    record_->inData = record_->outData = record_->maskData = nullptr;
+    outPending_ = false;
     inBuf_.Allocate(inBytes);
     outBuf_.Allocate(outBytes);
     maskBuf_.Allocate(maskBytes);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hostemu/descriptor_store.h"
+#include "platform/large_pages.h"
 #include "sdk/host_api.h"
 
 namespace hostemu {
@@ -23,10 +24,12 @@ struct Image {
     int planes = 3;  // 3 RGB, 4 RGB + transparency, 5 with one more channel
     int depth = 8;   // 8 or 16
     int16_t mode = fw::sdk::kModeRGBColor;
-    std::vector<uint16_t> samples;  // width * height * planes
+    fw::platform::SampleVector samples;  // width * height * planes
 
     Image() = default;
-    Image(int w, int h, int planes_, int depth_);
+    Image(int w, int h, int planes_, int depth_);  // black
+    // Samples left unset, for a conversion that writes every one of them.
+    static Image Unfilled(int w, int h, int planes, int depth);
     uint16_t& At(int x, int y, int plane) {
         return samples[(size_t(y) * width + x) * planes + plane];
     }

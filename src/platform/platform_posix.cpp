@@ -1,7 +1,6 @@
 // Linux services: no windows, no resources; what the Windows module shows or reads from
 // its own file is recorded here or compiled in.
 #include <dlfcn.h>
-#include <sys/mman.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/large_pages.h"
 #include "platform/platform.h"
 
 namespace fw::platform {
@@ -35,14 +35,7 @@ int DebugOutputCount() {
 
 void* AllocatePages(size_t bytes) {
     void* block = std::calloc(bytes ? bytes : 1, 1);
-    // Large blocks come fresh from the system, untouched: on large pages their first touch
-    // faults once every 2 MB instead of every 4 KB.
-    constexpr size_t kLarge = size_t(4) << 20, kPage = 4096;
-    if (block && bytes >= kLarge) {
-        const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
-        const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kPage - 1);
-        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    }
+    AdviseLargePages(block, bytes);
     return block;
 }
 void FreePages(void* block) {

@@ -220,7 +220,7 @@ TEST(InPlaceHost, GivesThePictureOfSeparateBuffers) {
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x)
                     for (int p = 0; p < planes; ++p) img.At(x, y, p) = rgba.At(x, y, p);
-            const std::vector<uint16_t> separate = render(false, img);
+            const auto separate = render(false, img);
             ASSERT_NE(separate, img.samples) << "no frost was drawn";
             EXPECT_EQ(render(true, img), separate) << planes << " planes, " << depth << "-bit";
         }
