@@ -509,8 +509,13 @@ void EmulatedHost::FetchBuffersOrThrow() {
     maskBuf_.Allocate(maskBytes);
 
     // The input is the document as it was before the run, whatever bands went back since.
-    if (!IsEmpty(in) && !IsEmpty(out) && (in.top < out.top || in.bottom > out.bottom))
+    if (!IsEmpty(in) && !IsEmpty(out) && (in.top < out.top || in.bottom > out.bottom)) {
         keepOriginals_ = true;
+        // An input the filter rectangle stopped says nothing of how far the filter reaches.
+        const Rect& filter = fr.filterRect;
+        if (in.top > filter.top) inputReach_ = std::max(inputReach_, out.top - in.top);
+        if (in.bottom < filter.bottom) inputReach_ = std::max(inputReach_, in.bottom - out.bottom);
+    }
     // Band walks go down the picture: what lies above this input is not asked for again.
     if (!IsEmpty(in))
         for (int y = 0; y < std::min<int>(in.top, int(originals_.size())); ++y)
@@ -603,7 +608,7 @@ void EmulatedHost::CommitOutput() {
             if (size_t(written) >= rowWrites_.size()) rowWrites_.resize(size_t(written) + 1, 0);
             ++rowWrites_[size_t(written)];
         }
-        if (keepOriginals_) {
+        if (keepOriginals_ && (inputReach_ < 0 || y >= r.bottom - inputReach_)) {
             // A later band's input may reach back into these rows.
             if (originals_.size() < size_t(image_.height)) originals_.resize(size_t(image_.height));
             auto& kept = originals_[size_t(y)];
@@ -680,6 +685,7 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
     abortCalls_ = advanceCalls_ = continueCalls_ = 0;
     originals_.clear();
     keepOriginals_ = false;
+    inputReach_ = -1;
     if (!options_.keepParameters) parameters_ = nullptr;
     if (!options_.keepDataSlot) dataSlot_ = 0;
     BuildRecord();
@@ -719,6 +725,7 @@ int16_t EmulatedHost::RunFilter(bool repeat) {
     FreeBuffers();
     originals_.clear();
     keepOriginals_ = false;
+    inputReach_ = -1;
     if (narrowed) {
         for (uint16_t& v : image_.samples) v = uint16_t((v * 32768 + 127) / 255);
         image_.depth = 16;

@@ -214,10 +214,13 @@ class EmulatedHost {
     Buffer inBuf_, outBuf_, maskBuf_;
     // Rows as they were before the run's bands went back, kept once a filter asks for input
     // beyond its output rectangle (a real host filters from an unchanged copy), down to the
-    // top of the latest input.
+    // top of the latest input. Band walks go down the picture with one margin of input
+    // around each band: once that margin is seen, only the rows of a band within it from
+    // the band's bottom can be asked for again.
     std::vector<std::unique_ptr<uint16_t[]>> originals_;
     bool keepOriginals_ = false;
-    bool inPlace_ = false;              // the current buffers are the document's own rows
+    int inputReach_ = -1;   // rows of input beyond the output rectangle; -1 not seen yet
+    bool inPlace_ = false;  // the current buffers are the document's own rows
     const uint8_t* outRows_ = nullptr;  // what goes back: the out buffer, or the one shared
     fw::sdk::Rect outFetched_{};
     int outLo_ = 0, outHi_ = -1;
