@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -99,6 +100,29 @@ TEST(HostPixels, SelectionIsEveryNonZeroPixelAndItsBoundingBox) {
     EXPECT_FALSE(SelectionFromPicture(mask, 5, 5, selection, error));
     EXPECT_NE(error.find("5 x 4"), std::string::npos) << error;
     EXPECT_EQ(SelectionBounds(std::vector<uint8_t>(20, 0), 5, 4).Width(), 0);
+}
+
+TEST(HostPixels, BoundingBoxOfScatteredSelectionsMatchesEveryPixelLookedAt) {
+    uint32_t seed = 7;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 300; ++round) {
+        const int w = 1 + int(next() % 40), h = 1 + int(next() % 30);
+        std::vector<uint8_t> selection(size_t(w) * size_t(h), 0);
+        const int dots = int(next() % 6);
+        for (int i = 0; i < dots; ++i) selection[next() % selection.size()] = 1;
+        PixelRect expected{w, h, 0, 0};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (selection[size_t(y) * size_t(w) + size_t(x)]) {
+                    expected = {std::min(expected.left, x), std::min(expected.top, y),
+                                std::max(expected.right, x + 1), std::max(expected.bottom, y + 1)};
+                }
+        if (expected.right <= expected.left) expected = PixelRect{};
+        const PixelRect r = SelectionBounds(selection, w, h);
+        EXPECT_TRUE(r.left == expected.left && r.top == expected.top && r.right == expected.right &&
+                    r.bottom == expected.bottom)
+            << w << " x " << h << " with " << dots << " dots, round " << round;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <new>
 #include <optional>
 #include <set>
@@ -36,6 +37,26 @@ Image Image::Unfilled(int w, int h, int planes, int depth) {
     image.height = h;
     image.samples.resize(size_t(w) * size_t(h) * size_t(planes));
     return image;
+}
+
+Rect SelectionBounds(const std::vector<uint8_t>& mask, int width, int height) {
+    // Row by row from both ends: a noisy mask costs a look at each end of a row, not a
+    // mispredicted branch a pixel.
+    int top = height, left = width, bottom = 0, right = 0;
+    auto selected = [](uint8_t v) { return v != 0; };
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = mask.data() + size_t(y) * size_t(width);
+        const uint8_t* first = std::find_if(row, row + width, selected);
+        if (first == row + width) continue;
+        const auto last = std::find_if(std::make_reverse_iterator(row + width),
+                                       std::make_reverse_iterator(first), selected);
+        top = std::min(top, y);
+        bottom = y + 1;
+        left = std::min(left, int(first - row));
+        right = std::max(right, int(last.base() - row));
+    }
+    if (bottom <= top) return Rect{0, 0, 0, 0};
+    return Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
 }
 
 const char* HostProfileName(HostProfile profile) {
@@ -326,17 +347,8 @@ void EmulatedHost::BuildRecord() {
     // The filter works on the selection's bounding box, or on the whole image.
     Rect filter{0, 0, int16_t(image_.height), int16_t(image_.width)};
     if (haveSelection_) {
-        int top = image_.height, left = image_.width, bottom = 0, right = 0;
-        for (int y = 0; y < image_.height; ++y)
-            for (int x = 0; x < image_.width; ++x)
-                if (selection_[size_t(y) * image_.width + x]) {
-                    top = std::min(top, y);
-                    left = std::min(left, x);
-                    bottom = std::max(bottom, y + 1);
-                    right = std::max(right, x + 1);
-                }
-        if (bottom > top)
-            filter = Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
+        const Rect selected = SelectionBounds(selection_, image_.width, image_.height);
+        if (!IsEmpty(selected)) filter = selected;
         fr.haveMask = 1;
     }
     fr.filterRect = filter;

@@ -90,6 +90,10 @@ constexpr HostProfile kAllHostProfiles[] = {HostProfile::ImageEditor, HostProfil
 const char* HostProfileName(HostProfile profile);
 HostOptions OptionsFor(HostProfile profile);
 
+// The bounding box of the non-zero entries of a `width` x `height` mask (row-major, one
+// byte a pixel); empty (all 0) when there are none.
+fw::sdk::Rect SelectionBounds(const std::vector<uint8_t>& mask, int width, int height);
+
 struct ProgressCall {
     int32_t done;
     int32_t total;
