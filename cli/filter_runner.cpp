@@ -170,7 +170,7 @@ std::unique_ptr<FilterModule> FilterModule::Load(const std::string& path, std::s
     return m;
 }
 
-bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunRequest& request,
+bool RunFilter(const FilterModule& module, hostemu::Image& image, RunRequest request,
                std::string& error) {
     hostemu::HostOptions options;
     if (request.host.maxSpace >= 0)
@@ -193,7 +193,7 @@ bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunReque
     // Nor does it need the document apart from the filter's buffers.
     host.Options().inPlace = true;
     host.SetImage(std::move(image));
-    if (!request.selection.empty()) host.SetSelection(request.selection);
+    if (!request.selection.empty()) host.SetSelection(std::move(request.selection));
     host.RunFilterRecordOnly();
 
     Report(0.0);

@@ -51,8 +51,9 @@ struct RunRequest {
 };
 
 // Filters `image` in place. On failure the image is left as it was and `error` says why.
-// One run at a time per process: the host's callbacks are process-wide.
-bool RunFilter(const FilterModule& module, hostemu::Image& image, const RunRequest& request,
+// One run at a time per process: the host's callbacks are process-wide. The request is taken
+// by value so that a caller done with it can move its selection into the host.
+bool RunFilter(const FilterModule& module, hostemu::Image& image, RunRequest request,
                std::string& error);
 
 }  // namespace fw::cli

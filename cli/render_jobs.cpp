@@ -44,7 +44,7 @@ bool RunJobOrThrow(const FilterModule& module, const Job& job, const RunArgs& ru
 
     ProgressBar bar(!run.quiet && StderrIsTerminal(), fs::path(job.input).filename().string());
     request.progress = [&bar](double f) { bar.Update(f); };
-    const bool ran = RunFilter(module, image, request, error);
+    const bool ran = RunFilter(module, image, std::move(request), error);  // the mask moves on
     bar.Finish();
     if (!ran) {
         error = "'" + job.input + "': " + error;

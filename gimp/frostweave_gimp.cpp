@@ -48,7 +48,7 @@ bool FilterLayer(gint32 image, gint32 drawable, const EffectParameters& p, std::
     request.progress = [](double f) { gimp_progress_update(f); };
     gimp_progress_init("Frostweave");
     hostemu::Image host = cli::ToHostImage(std::move(layer.picture));
-    if (!cli::RunFilter(*module, host, request, error)) return false;
+    if (!cli::RunFilter(*module, host, std::move(request), error)) return false;
     gimp_progress_update(1.0);
     WriteLayer(drawable, cli::FromHostImage(std::move(host)), layer.box);
     return true;

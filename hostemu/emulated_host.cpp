@@ -300,8 +300,8 @@ Image EmulatedHost::TakeImage() {
     return taken;
 }
 
-void EmulatedHost::SetSelection(const std::vector<uint8_t>& mask) {
-    selection_ = mask;
+void EmulatedHost::SetSelection(std::vector<uint8_t> mask) {
+    selection_ = std::move(mask);
     haveSelection_ = true;
 }
 

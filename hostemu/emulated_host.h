@@ -127,7 +127,7 @@ class EmulatedHost {
     void SetImage(Image&& image);
     // Hands the document back, leaving the host without one.
     Image TakeImage();
-    void SetSelection(const std::vector<uint8_t>& mask);
+    void SetSelection(std::vector<uint8_t> mask);
     void ClearSelection();
     const Image& GetImage() const { return image_; }
 
