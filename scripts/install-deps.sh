@@ -8,6 +8,7 @@ packages=(
     # fonts-liberation: Arial's metrics, so that Wine lays dialogs out as Windows does.
     wine wine64 xvfb xauth xdotool imagemagick fonts-liberation
     libpng-dev libjpeg-dev libtiff-dev libcli11-dev libstb-dev libisal-dev
+    libdeflate-dev
     # The native 32-bit build: multilib compilers (32-bit libstdc++, libc and sanitizer
     # runtimes, all amd64 packages) and GoogleTest's sources.
     g++-multilib googletest
