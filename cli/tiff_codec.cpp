@@ -86,6 +86,9 @@ bool ReadTiles(TIFF* tif, int width, int height, int spp, int bits, bool planar,
     std::vector<unsigned char> tile(static_cast<size_t>(tileBytes));
     const int perPixel = planar ? 1 : spp;
     const size_t bytes = bits == 16 ? 2 : 1;
+    // Samples a short tile cannot give are skipped below: they stay black, not unset.
+    if (uint64_t(tw) * th * uint64_t(perPixel) * bytes > tile.size())
+        std::fill(picture.samples.begin(), picture.samples.end(), uint16_t(0));
     for (int plane = 0; plane < (planar ? spp : 1); ++plane)
         for (uint32_t ty = 0; ty < uint32_t(height); ty += th)
             for (uint32_t tx = 0; tx < uint32_t(width); tx += tw) {
