@@ -1,5 +1,6 @@
-// PNG through libpng (the fast writer's deflate through ISA-L). Everything the format allows is read as 8 or 16 bits a channel:
-// palettes become RGB, low-bit grey becomes 8-bit, transparency chunks become alpha.
+// PNG through libpng, the fast writer's deflate through ISA-L. Everything the format allows
+// is read as 8 or 16 bits a channel: palettes become RGB, low-bit grey becomes 8-bit,
+// transparency chunks become alpha.
 #include <isa-l/igzip_lib.h>
 #include <png.h>
 #include <zlib.h>

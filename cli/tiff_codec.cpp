@@ -154,6 +154,7 @@ bool WriteStrips(TIFF* tif, const Picture& picture, int rowsPerStrip) {
     const size_t rowBytes =
         size_t(picture.width) * size_t(picture.channels) * size_t(picture.depth / 8);
     const int strips = (picture.height + rowsPerStrip - 1) / rowsPerStrip;
+    if (strips <= 0) return true;
     const size_t stripBytes = rowBytes * size_t(rowsPerStrip);
     constexpr size_t kBatchBytes = size_t(8) << 20;  // raw bytes deflated between writes
     const int batch = int(std::clamp<size_t>(kBatchBytes / stripBytes, 1, size_t(strips)));

@@ -514,8 +514,6 @@ void EmulatedHost::FetchBuffersOrThrow() {
     if (inBuf_.size != inBytes) inBuf_.Free();
     if (outBuf_.size != outBytes) outBuf_.Free();
     if (maskBuf_.size != maskBytes) maskBuf_.Free();
-    record_->inData = record_->outData = record_->maskData = nullptr;
-    outPending_ = false;
     inBuf_.Allocate(inBytes);
     outBuf_.Allocate(outBytes);
     maskBuf_.Allocate(maskBytes);
