@@ -43,10 +43,16 @@ inline bool SameBorderPosition(const BorderPoint& p, float x, float y, float z) 
 }
 
 // Owns every BorderPoint of one trace; addresses stay valid until Clear. Points come in
-// blocks, so millions of them cost a few hundred allocations; points nobody holds any more
-// can be given back and are handed out again first.
+// blocks, so millions of them cost a few hundred allocations. Points nobody holds any more
+// can be given back one by one (Recycle) and are handed out again first; or everything
+// handed out since a Mark is taken back at once (ReleaseTo), which keeps the points of the
+// line in hand contiguous and in the cache.
 class BorderPointPool {
   public:
+    struct Mark {
+        size_t block, used;
+    };
+
     BorderPoint* New(float x, float y, float z = kBorderPointZ) {
         if (!free_.empty()) {
             BorderPoint* p = free_.back();
@@ -54,31 +60,42 @@ class BorderPointPool {
             *p = BorderPoint{x, y, z, 0};
             return p;
         }
-        if (used_ == kBlock || blocks_.empty()) {
-            blocks_.emplace_back(new BorderPoint[kBlock]);
-            used_ = 0;
-        }
-        BorderPoint* p = &blocks_.back()[used_++];
+        if (used_ == kBlock || blocks_.empty()) NextBlock();
+        BorderPoint* p = &blocks_[current_][used_++];
         *p = BorderPoint{x, y, z, 0};
         return p;
     }
     // p must come from this pool and be held by nobody.
     void Recycle(BorderPoint* p) { free_.push_back(p); }
-    // Points handed out and not given back.
-    size_t Size() const {
-        return (blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlock + used_) - free_.size();
+    Mark Top() const { return Mark{current_, used_}; }
+    // Takes back every point handed out since `mark`; none of them may have been recycled.
+    // The blocks stay for the points to come.
+    void ReleaseTo(Mark mark) {
+        current_ = mark.block;
+        used_ = mark.used;
     }
+    // Points handed out and not given back.
+    size_t Size() const { return (blocks_.empty() ? 0 : current_ * kBlock + used_) - free_.size(); }
     void Clear() {
         std::vector<std::unique_ptr<BorderPoint[]>>().swap(blocks_);
         std::vector<BorderPoint*>().swap(free_);
-        used_ = 0;
+        current_ = used_ = 0;
     }
 
   private:
     static constexpr size_t kBlock = 16384;
+    void NextBlock() {
+        if (!blocks_.empty() && current_ + 1 < blocks_.size()) {
+            ++current_;
+        } else {
+            blocks_.emplace_back(new BorderPoint[kBlock]);
+            current_ = blocks_.size() - 1;
+        }
+        used_ = 0;
+    }
     std::vector<std::unique_ptr<BorderPoint[]>> blocks_;
     std::vector<BorderPoint*> free_;
-    size_t used_ = 0;
+    size_t current_ = 0, used_ = 0;  // the block being filled and its points handed out
 };
 
 // Finds points by position (equal within 0.01 in x, y and z); new points come from a pool.
@@ -142,7 +159,7 @@ class BorderPointSet {
     std::vector<Slot> slots_;
     std::vector<uint32_t> used_;         // occupied slots, for a cheap Clear
     std::vector<BorderPoint*> offGrid_;  // points too far out (or NaN) for a grid cell
-    std::vector<Few> few_;  // every entry while useFew_
+    std::vector<Few> few_;               // every entry while useFew_
     size_t size_ = 0;
     size_t expected_ = 0;  // what the last Clear was told
     bool allOnGrid_ = true;

@@ -1,7 +1,6 @@
 #include "mask/mesh_builder.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -105,14 +104,16 @@ namespace {
 constexpr uint8_t kSharedCorner = kBorderJunction | kBorderCrossing;
 
 // Corners among n codes with a junction or crossing flag; eight at a time (bit 5 folded onto
-// bit 4 of the same byte).
+// bit 4 of the same byte, the eight bits summed by one multiply: the baseline instruction set
+// has no population count).
 size_t CountSharedCorners(const uint8_t* codes, size_t n) {
     static_assert(kSharedCorner == 0x30);
     size_t count = 0, i = 0;
     for (; i + 8 <= n; i += 8) {
         uint64_t word;
         std::memcpy(&word, codes + i, sizeof word);
-        count += static_cast<size_t>(std::popcount((word | word >> 1) & 0x1010101010101010ull));
+        const uint64_t ones = ((word | word >> 1) & 0x1010101010101010ull) >> 4;
+        count += static_cast<size_t>((ones * 0x0101010101010101ull) >> 56);
     }
     for (; i < n; ++i) count += (codes[i] & kSharedCorner) != 0;
     return count;
@@ -121,7 +122,8 @@ size_t CountSharedCorners(const uint8_t* codes, size_t n) {
 }  // namespace
 
 void CMeshBuilder::CornerPoints::Build(const ByteRaster& border) {
-    Clear();
+    if (!points_.empty()) retired_.push_back(std::move(points_));
+    ReleaseIndex();
     const size_t columns = static_cast<size_t>(border.Columns());
     blocksPerRow_ = (columns + 63) / 64;
     before_.resize(static_cast<size_t>(border.Rows()) * blocksPerRow_);
@@ -134,27 +136,35 @@ void CMeshBuilder::CornerPoints::Build(const ByteRaster& border) {
             total += CountSharedCorners(codes + 64 * b, std::min<size_t>(64, columns - 64 * b));
         }
     }
-    points_.assign(total, nullptr);
+    points_.assign(total, BorderPoint{0.0f, -1.0f, 0.0f, 0});
     rows_ = border.Rows();
     columns_ = border.Columns();
     firstRow_ = rows_ > 0 ? border.Row(0) : nullptr;
 }
 
-BorderPoint*& CMeshBuilder::CornerPoints::At(const ByteRaster& border, int32_t row,
-                                             int32_t column) {
+BorderPoint* CMeshBuilder::CornerPoints::At(const ByteRaster& border, int32_t row, int32_t column) {
     const size_t block = static_cast<size_t>(column) / 64;
     const size_t rank =
         before_[static_cast<size_t>(row) * blocksPerRow_ + block] +
         CountSharedCorners(border.Row(row) + 64 * block, static_cast<size_t>(column) - 64 * block);
-    return points_[rank];
+    BorderPoint& p = points_[rank];
+    if (p.y < 0.0f)
+        p = BorderPoint{static_cast<float>(column), static_cast<float>(row), kBorderPointZ,
+                        kBorderShared};
+    return &p;
 }
 
-void CMeshBuilder::CornerPoints::Clear() {
+void CMeshBuilder::CornerPoints::ReleaseIndex() {
     std::vector<size_t>().swap(before_);
-    std::vector<BorderPoint*>().swap(points_);
     firstRow_ = nullptr;
     rows_ = columns_ = 0;
     blocksPerRow_ = 0;
+}
+
+void CMeshBuilder::CornerPoints::Clear() {
+    ReleaseIndex();
+    std::vector<BorderPoint>().swap(points_);
+    std::vector<std::vector<BorderPoint>>().swap(retired_);
 }
 
 void CMeshBuilder::FreeArrays(float* points, uint32_t* segments) {
@@ -246,12 +256,7 @@ bool CMeshBuilder::TraceDirection(bool forward, uint8_t colour, int32_t row, int
         const float x = static_cast<float>(c), y = static_cast<float>(r);
         BorderPoint* p;
         if (border.Get(r, c) & kSharedCorner) {
-            BorderPoint*& shared = corners_.At(border, r, c);
-            if (!shared) {
-                shared = pool_.New(x, y);
-                shared->flags = kBorderShared;
-            }
-            p = shared;
+            p = corners_.At(border, r, c);
         } else if (r == row && c == column) {
             if (!startPoint) startPoint = pool_.New(x, y);
             p = startPoint;
@@ -319,6 +324,8 @@ void CMeshBuilder::FindBorderLines(const ByteRaster& mask, BorderLineList& lines
 // trace writes flags only on the ends of open lines (always junctions), which every line
 // through them anchors already and no smoothing clears, except a closed line through a
 // junction. From the first such line on, the rest is smoothed after the trace.
+// An exported line gives every point it took from the pool back at once, so the next line is
+// traced and smoothed in the same few blocks.
 void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
                               const SmoothingSettings* smoothing) {
     ByteRaster border(0);
@@ -348,6 +355,7 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
             // A corner where several borders meet starts one line per unused edge.
             while (codes[c] & kEdgeBits) {
                 const bool junction = (codes[c] & kBorderJunction) != 0;
+                const BorderPointPool::Mark mark = pool_.Top();
                 BorderLine line;
                 bool traced = TraceDirection(true, kNoColour, r, c, mask, border, line);
                 if (traced && !junction && !line.closed)
@@ -358,22 +366,35 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
                     line.points.back()->flags |= kBorderAnchor;
                 }
                 if (junction && line.closed) smoothNow = false;
+                if (smoothNow && export_) {
+                    SmoothLine(line, *smoothing);
+                    pool_.ReleaseTo(mark);
+                    continue;
+                }
                 lines.push_back(std::move(line));
                 if (smoothNow) SmoothLine(lines[smoothed++], *smoothing);
             }
             ++c;
         }
     }
-    corners_.Clear();  // the raster goes; the points stay with their lines
-    if (smoothing)
-        for (; smoothed < lines.size(); ++smoothed) SmoothLine(lines[smoothed], *smoothing);
+    corners_.ReleaseIndex();  // the raster goes; the points stay with their lines
+    if (!smoothing) return;
+    for (; smoothed < lines.size(); ++smoothed) {
+        const BorderPointPool::Mark mark = pool_.Top();
+        SmoothLine(lines[smoothed], *smoothing);
+        if (export_) pool_.ReleaseTo(mark);  // what the smoothing made; the trace's stay
+    }
 }
 
 void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& settings) {
     linePoints_.Clear(line.points.size() * 2);
     PostProcessBorderLine(line, linePoints_, settings.tolerance, settings.window, smoothing_);
+    if (export_) {
+        ExportLine(line);  // the caller takes its points back
+        return;
+    }
     // The points the smoothing dropped belong to no other line (unless they sit at a shared
-    // corner): the next lines reuse them, which keeps a noisy selection's trace in the cache.
+    // corner): the next lines reuse them.
     for (BorderPoint* p : line.points) p->flags |= kBorderKept;
     auto drop = [this](BorderPoint* p) {
         if (p->flags & (kBorderKept | kBorderShared)) return;
@@ -383,7 +404,6 @@ void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& setting
     for (BorderPoint* p : smoothing_.replaced) drop(p);
     linePoints_.ForEach(drop);
     for (BorderPoint* p : line.points) p->flags &= ~uint32_t{kBorderKept};
-    if (export_) ExportLine(line);
 }
 
 bool CMeshBuilder::BuildLines(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
@@ -423,7 +443,7 @@ void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
 
 // Borders against the image edge have kNoColour on one side and are not exported, nor are
 // closed lines that smoothing shrank to a sliver. Each line goes out as soon as it is smoothed
-// and its own points return to the pool, so a noisy selection never holds all its lines.
+// and its points return to the pool, so a noisy selection never holds all its lines.
 void CMeshBuilder::ExportLine(BorderLine& line) {
     Export& out = *export_;
     const size_t n = line.points.size();
@@ -443,11 +463,6 @@ void CMeshBuilder::ExportLine(BorderLine& line) {
                 ++out.segments;
             }
         }
-    }
-    for (BorderPoint* p : line.points) {
-        if (p->flags & (kBorderShared | kBorderKept)) continue;
-        p->flags |= kBorderKept;  // a closed line holds its first point twice
-        pool_.Recycle(p);
     }
     std::vector<BorderPoint*>().swap(line.points);
 }
@@ -486,7 +501,6 @@ bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const 
             for (BorderPoint* p : line.points)
                 p->flags = (p->flags | kBorderAnchor) & ~uint32_t{kBorderRemove};
         // Nothing is looked up any more; the points live on with their lines.
-        corners_.Clear();
         linePoints_.Clear();
     } catch (const BorderTraceError& e) {
         platform::DebugOutput(e.what());

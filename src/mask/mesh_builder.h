@@ -102,7 +102,6 @@ class CMeshBuilder {
 
     // The lines of the last BuildLines or FindBorderLines (LoadMask clears them).
     const BorderLineList& Lines() const { return lines_; }
-    size_t PointCount() const { return pool_.Size(); }
 
   private:
     struct SmoothingSettings {
@@ -125,32 +124,38 @@ class CMeshBuilder {
                     const SmoothingSettings* smoothing);
     void SmoothLine(BorderLine& line, const SmoothingSettings& settings);
 
-    // The shared points at corners with a junction or crossing flag, one slot per such
+    // The shared points at corners with a junction or crossing flag, one point per such
     // corner, found by its rank among them in raster order: a count kept per 64 corners and
     // a short count within the row. Flags never change while edges are walked, so the
-    // ranks hold for the whole trace.
+    // ranks hold for the whole trace. The points live in the table itself, outside the
+    // pool, whose points a line gives back when it is exported; a table built for another
+    // raster keeps the old points for the lines that hold them.
     class CornerPoints {
       public:
         void Build(const ByteRaster& border);  // throws std::bad_alloc
         bool Covers(const ByteRaster& border) const {
             return border.Rows() == rows_ && border.Columns() == columns_ && rows_ > 0 &&
-                   border.Row(0) == firstRow_;
+                   border.Row(0) == firstRow_ && !before_.empty();
         }
-        BorderPoint*& At(const ByteRaster& border, int32_t row, int32_t column);
+        // The point of a flagged corner, made (flags kBorderShared) when first met.
+        BorderPoint* At(const ByteRaster& border, int32_t row, int32_t column);
+        // Forgets the raster; the points stay.
+        void ReleaseIndex();
         void Clear();
 
       private:
         const uint8_t* firstRow_ = nullptr;
         int32_t rows_ = 0, columns_ = 0;
         size_t blocksPerRow_ = 0;
-        std::vector<size_t> before_;  // flagged corners before each block
-        std::vector<BorderPoint*> points_;
+        std::vector<size_t> before_;       // flagged corners before each block
+        std::vector<BorderPoint> points_;  // y < 0 until first met
+        std::vector<std::vector<BorderPoint>> retired_;
     };
 
     ByteRaster mask_{kNoColour};
     BorderLineList lines_;
-    // Every point of every line lives in pool_. Two indexes together answer every lookup the
-    // same way one set of all points would:
+    // Every point of every line lives in pool_, or in corners_ where lines meet. Two indexes
+    // together answer every lookup the same way one set of all points would:
     // - Tracing only meets an earlier point at corners with four edges or a junction (where
     //   lines meet or one line crosses itself) and at the start corner of a closed line, so
     //   only those corners are indexed (corners_); the start point is held by the trace.
