@@ -423,12 +423,20 @@ bool IsSliver(const BorderLine& line) {
 
 constexpr uint64_t kMaxEntries = std::numeric_limits<uint32_t>::max() / 2;
 
-// Makes room for `count` more T in a malloc'd array; realloc moves large blocks by remapping
-// their pages, so growing costs no copy and no second block.
+// An array that outgrows this many bytes jumps to kMappedBytes: blocks that large come from
+// the system's page mapping (also after the allocator has raised its own threshold), where
+// realloc moves them by remapping their pages, so growing costs no copy and no second block.
+// Pages never written take no memory; Shrink gives back the unused end.
+constexpr uint64_t kSmallExportBytes = uint64_t{1} << 20;
+constexpr uint64_t kMappedBytes = (uint64_t{32} << 20) + (uint64_t{64} << 10);
+
+// Makes room for `count` more T in a malloc'd array.
 template <class T>
 void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
     if (used + count <= capacity) return;
     uint64_t wanted = std::max<uint64_t>({used + count, capacity + capacity / 2, 4096});
+    if (wanted * sizeof(T) > kSmallExportBytes)
+        wanted = std::max<uint64_t>(wanted, kMappedBytes / sizeof(T));
     wanted = std::min<uint64_t>(wanted, 2 * kMaxEntries);
     if (wanted < used + count) throw ExportTooLarge();
     // A 32-bit size_t cannot count the bytes of every such request.
@@ -437,6 +445,13 @@ void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
     if (!grown) throw std::bad_alloc();
     block = static_cast<T*>(grown);
     capacity = wanted;
+}
+
+template <class T>
+void Shrink(T*& block, uint64_t used) {
+    if (used == 0) return;
+    if (void* kept = std::realloc(block, static_cast<size_t>(used) * sizeof(T)))
+        block = static_cast<T*>(kept);
 }
 
 }  // namespace
@@ -529,6 +544,8 @@ bool CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t rowBytes, con
         FreeArrays(out.xy, out.pairs);
         return built;  // nothing to export is no failure
     }
+    Shrink(out.xy, 2 * out.points);
+    Shrink(out.pairs, 2 * out.segments);
     points = out.xy;
     segments = out.pairs;
     pointCount = static_cast<uint32_t>(out.points);
