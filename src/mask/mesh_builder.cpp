@@ -387,7 +387,7 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
 }
 
 void CMeshBuilder::SmoothLine(BorderLine& line, const SmoothingSettings& settings) {
-    linePoints_.Clear(line.points.size() * 2);
+    linePoints_.Clear(line.points.size());  // a line makes fewer points than it has
     PostProcessBorderLine(line, linePoints_, settings.tolerance, settings.window, smoothing_);
     if (export_) {
         ExportLine(line);  // the caller takes its points back
