@@ -66,6 +66,27 @@ TEST(BorderPointSetTest, ManyPointsKeepTheirIdentityAcrossGrowthAndClearing) {
     EXPECT_EQ(pool.Size(), made.size() + 3);
 }
 
+// A line's points are handed back at once: the points after the mark are handed out again
+// from the same blocks, across a block boundary, and the pool grows no further.
+TEST(BorderPointSetTest, PoolReleasedToAMarkHandsOutTheSameBlocksAgain) {
+    BorderPointPool pool;
+    pool.New(0.0f, 0.0f);
+    const BorderPointPool::Mark mark = pool.Top();
+    std::vector<BorderPoint*> first;
+    for (int i = 0; i < 40000; ++i) first.push_back(pool.New(float(i), 1.0f));
+    EXPECT_EQ(pool.Size(), 40001u);
+    pool.ReleaseTo(mark);
+    EXPECT_EQ(pool.Size(), 1u);
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 40000; ++i) {
+            BorderPoint* p = pool.New(2.0f, float(i));
+            ASSERT_EQ(p, first[size_t(i)]) << "point " << i << " of round " << round;
+            ASSERT_EQ(p->flags, 0u);
+        }
+        pool.ReleaseTo(mark);
+    }
+}
+
 TEST(BorderLineTest, AddingAtEitherEndClosesOnTheOppositeEndAndSkipsRepeats) {
     BorderPointPool pool;
     BorderPointSet set(pool);

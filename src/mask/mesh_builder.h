@@ -135,7 +135,7 @@ class CMeshBuilder {
         void Build(const ByteRaster& border);  // throws std::bad_alloc
         bool Covers(const ByteRaster& border) const {
             return border.Rows() == rows_ && border.Columns() == columns_ && rows_ > 0 &&
-                   border.Row(0) == firstRow_ && !before_.empty();
+                   border.Row(0) == firstRow_;
         }
         // The point of a flagged corner, made (flags kBorderShared) when first met.
         BorderPoint* At(const ByteRaster& border, int32_t row, int32_t column);
