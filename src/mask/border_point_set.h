@@ -17,8 +17,9 @@ enum BorderPointFlag : uint32_t {
     kBorderRemove = 4,      // to be removed from its line
     kBorderDeleted = 256,   // belonged to a line that was dropped
     // Bookkeeping of the tracer, never read by the smoothing:
-    kBorderShared = 1u << 29,  // at a corner where lines meet: other lines may hold it
-    kBorderKept = 1u << 30,    // in the smoothed line (while its dropped points are sorted out)
+    kBorderJunctionPoint = 1u << 28,  // at a junction: lines through it end there
+    kBorderShared = 1u << 29,         // at a corner where lines meet: other lines may hold it
+    kBorderKept = 1u << 30,  // in the smoothed line (while its dropped points are sorted out)
 };
 
 // Depth given to every border point; nothing reads it afterwards.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <thread>
 
 #include "mask/border_smoothing.h"
 #include "platform/platform.h"
@@ -88,7 +89,18 @@ const char kLookAheadError[] = "Error! CMeshBuilder::TraceDirection: Cannot trac
 
 }  // namespace
 
-CMeshBuilder::CMeshBuilder() = default;
+namespace {
+
+// Below this many points a line costs less to smooth than to hand over.
+constexpr size_t kHandOffPoints = 256;
+// The helper may fall this many points behind; beyond that the tracer smooths its lines
+// itself, which also bounds the copies waiting.
+constexpr size_t kMaxBacklog = size_t{1} << 20;
+
+}  // namespace
+
+CMeshBuilder::CMeshBuilder()
+    : handOffPoints_(std::thread::hardware_concurrency() > 1 ? kHandOffPoints : 0) {}
 CMeshBuilder::~CMeshBuilder() = default;
 
 void CMeshBuilder::Reset() {
@@ -148,9 +160,11 @@ BorderPoint* CMeshBuilder::CornerPoints::At(const ByteRaster& border, int32_t ro
         before_[static_cast<size_t>(row) * blocksPerRow_ + block] +
         CountSharedCorners(border.Row(row) + 64 * block, static_cast<size_t>(column) - 64 * block);
     BorderPoint& p = points_[rank];
-    if (p.y < 0.0f)
+    if (p.y < 0.0f) {
+        const uint8_t code = border.Row(row)[column];
         p = BorderPoint{static_cast<float>(column), static_cast<float>(row), kBorderPointZ,
-                        kBorderShared};
+                        kBorderShared | ((code & kBorderJunction) ? kBorderJunctionPoint : 0u)};
+    }
     return &p;
 }
 
@@ -367,8 +381,9 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
                 }
                 if (junction && line.closed) smoothNow = false;
                 if (smoothNow && export_) {
-                    SmoothLine(line, *smoothing);
+                    flat_.Load(line);
                     pool_.ReleaseTo(mark);
+                    ExportFlat(*smoothing);
                     continue;
                 }
                 lines.push_back(std::move(line));
@@ -460,26 +475,97 @@ void Shrink(T*& block, uint64_t used) {
 // closed lines that smoothing shrank to a sliver. Each line goes out as soon as it is smoothed
 // and its points return to the pool, so a noisy selection never holds all its lines.
 void CMeshBuilder::ExportLine(BorderLine& line) {
-    Export& out = *export_;
-    const size_t n = line.points.size();
-    if (line.rightColour != kNoColour && line.leftColour != kNoColour && n > 1 && !IsSliver(line)) {
-        if (out.points + n > kMaxEntries || out.segments + n - 1 > kMaxEntries)
-            throw ExportTooLarge();
-        Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * n);
-        Reserve(out.pairs, out.pairCapacity, 2 * out.segments, 2 * (n - 1));
-        const auto first = static_cast<uint32_t>(out.points);
-        for (size_t i = 0; i < n; ++i) {
-            out.xy[2 * out.points] = line.points[i]->x;
-            out.xy[2 * out.points + 1] = line.points[i]->y;
-            ++out.points;
-            if (i > 0) {
-                out.pairs[2 * out.segments] = first + static_cast<uint32_t>(i) - 1;
-                out.pairs[2 * out.segments + 1] = first + static_cast<uint32_t>(i);
-                ++out.segments;
-            }
-        }
+    if (line.rightColour != kNoColour && line.leftColour != kNoColour && !IsSliver(line)) {
+        std::vector<FlatBorderPoint> points;
+        points.reserve(line.points.size());
+        for (const BorderPoint* p : line.points) points.push_back(FlatBorderPoint{p->x, p->y, 0});
+        Emit(points.data(), points.size());
     }
     std::vector<BorderPoint*>().swap(line.points);
+}
+
+void CMeshBuilder::ExportFlat(const SmoothingSettings& settings) {
+    FlatBorderLine& line = flat_.Line();
+    const bool exported = line.rightColour != kNoColour && line.leftColour != kNoColour;
+    if (!exported && !flat_.LeavesFlags()) return;
+    Export& out = *export_;
+    if (exported && !flat_.LeavesFlags() && out.helper && handOffPoints_ > 0 &&
+        line.ids.size() >= handOffPoints_ && out.helper->Backlog() < kMaxBacklog) {
+        const uint64_t at = out.points;
+        size_t ticket;
+        if (out.helper->Submit(line, ticket)) {
+            out.lengths.push_back(0);
+            out.handed.push_back(Export::Handed{out.lengths.size() - 1, at, ticket});
+            return;
+        }
+    }
+    flat_.Smooth(settings.tolerance, settings.window);
+    flat_.WriteBack();
+    if (!exported) return;
+    const std::vector<FlatBorderPoint>& points = flat_.Result();
+    if (line.closed && points.size() < 4) return;  // a sliver
+    Emit(points.data(), points.size());
+}
+
+void CMeshBuilder::Emit(const FlatBorderPoint* points, size_t n) {
+    if (n < 2) return;
+    Export& out = *export_;
+    if (out.points + n > kMaxEntries) throw ExportTooLarge();
+    Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * n);
+    out.lengths.push_back(static_cast<uint32_t>(n));
+    float* xy = out.xy + 2 * out.points;
+    for (size_t i = 0; i < n; ++i) {
+        xy[2 * i] = points[i].x;
+        xy[2 * i + 1] = points[i].y;
+    }
+    out.points += n;
+}
+
+void CMeshBuilder::FinishExport(Export& out) {
+    uint64_t total = out.points;
+    if (out.helper) {
+        out.helper->Finish();
+        for (const Export::Handed& h : out.handed) {
+            const uint64_t n = out.helper->Output(h.ticket).size() / 2;
+            total += n;
+            if (total > kMaxEntries) throw ExportTooLarge();
+            out.lengths[h.line] = static_cast<uint32_t>(n);
+        }
+    }
+    if (total > out.points) {
+        Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * (total - out.points));
+        // From the back, each run of this thread's points moves up past the helper's lines
+        // that come before it.
+        uint64_t end = out.points, to = total;
+        for (auto h = out.handed.rbegin(); h != out.handed.rend(); ++h) {
+            const std::vector<float>& line = out.helper->Output(h->ticket);
+            const uint64_t run = end - h->at;
+            to -= run;
+            std::memmove(out.xy + 2 * to, out.xy + 2 * h->at, run * 2 * sizeof(float));
+            to -= line.size() / 2;
+            if (!line.empty())
+                std::memcpy(out.xy + 2 * to, line.data(), line.size() * sizeof(float));
+            end = h->at;
+        }
+        out.points = total;
+    }
+    out.helper.reset();
+    uint64_t segments = 0;
+    for (uint32_t n : out.lengths) segments += n > 0 ? n - 1 : 0;
+    if (segments == 0) return;
+    out.pairs =
+        static_cast<uint32_t*>(std::malloc(static_cast<size_t>(2 * segments) * sizeof(uint32_t)));
+    if (!out.pairs) throw std::bad_alloc();
+    uint32_t* pair = out.pairs;
+    uint32_t first = 0;
+    for (uint32_t n : out.lengths) {
+        for (uint32_t i = 1; i < n; ++i) {
+            *pair++ = first + i - 1;
+            *pair++ = first + i;
+        }
+        first += n;
+    }
+    out.segments = segments;
 }
 
 bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
@@ -501,10 +587,12 @@ bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const 
             !mask_.Attach(mask, height, width, rowBytes))
             throw BorderTraceError(kLoadError);
         const SmoothingSettings settings{tolerance, window};
+        if (out) out->helper = std::make_unique<SmoothingHelper>(tolerance, window);
         TraceLines(mask_, lines_, &settings);
         mask_.Release();
         if (out) {
             Reset();  // every line went out already
+            FinishExport(*out);
             return true;
         }
 
@@ -545,7 +633,6 @@ bool CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t rowBytes, con
         return built;  // nothing to export is no failure
     }
     Shrink(out.xy, 2 * out.points);
-    Shrink(out.pairs, 2 * out.segments);
     points = out.xy;
     segments = out.pairs;
     pointCount = static_cast<uint32_t>(out.points);

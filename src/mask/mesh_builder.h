@@ -31,6 +31,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -38,6 +39,8 @@
 #include "mask/border_point_set.h"
 #include "mask/border_smoothing.h"
 #include "mask/byte_raster.h"
+#include "mask/flat_border_smoothing.h"
+#include "mask/smoothing_helper.h"
 
 namespace fw {
 
@@ -97,6 +100,10 @@ class CMeshBuilder {
     // outside value 0). False when the raster cannot be created.
     static bool BuildBorderCodes(const ByteRaster& mask, ByteRaster& border);
 
+    // LoadMask smooths lines of at least this many points on a second thread (0: never).
+    // By default, lines long enough to outweigh the hand-over, when there is a second core.
+    void SetHandOffPoints(size_t points) { handOffPoints_ = points; }
+
     // Whether the last LoadMask or BuildLines failed because memory ran out.
     bool OutOfMemory() const { return outOfMemory_; }
 
@@ -108,18 +115,33 @@ class CMeshBuilder {
         float tolerance;
         int32_t window;
     };
-    // LoadMask's arrays while they grow (malloc'd).
+    // LoadMask's arrays while they grow (malloc'd): the positions of the lines smoothed on
+    // this thread and the length of every exported line in order. A line left to the helper
+    // has its place noted; its positions go in when the trace is over.
     struct Export {
+        struct Handed {
+            size_t line;  // in lengths
+            uint64_t at;  // points exported before it on this thread
+            size_t ticket;
+        };
         float* xy = nullptr;
         uint32_t* pairs = nullptr;
         uint64_t points = 0, segments = 0;
-        uint64_t xyCapacity = 0, pairCapacity = 0;  // in floats and indices
+        uint64_t xyCapacity = 0;  // in floats
+        std::vector<uint32_t> lengths;
+        std::vector<Handed> handed;
+        std::unique_ptr<SmoothingHelper> helper;
     };
+    // Puts the helper's lines in their places and makes the segments.
+    static void FinishExport(Export& out);
     void Reset();
     // BuildLines; with `out`, each line is exported as it is finished and not kept.
     bool Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
                float tolerance, int32_t window, Export* out);
     void ExportLine(BorderLine& line);
+    // Smooths and exports a line that shares nothing with later smoothing.
+    void ExportFlat(const SmoothingSettings& settings);
+    void Emit(const FlatBorderPoint* points, size_t count);
     void TraceLines(const ByteRaster& mask, BorderLineList& lines,
                     const SmoothingSettings* smoothing);
     void SmoothLine(BorderLine& line, const SmoothingSettings& settings);
@@ -167,7 +189,9 @@ class CMeshBuilder {
     BorderPointSet linePoints_{pool_};
     std::vector<BorderPoint*> prefix_;  // a backward trace's points, last first
     SmoothingBuffers smoothing_;
+    FlatBorderSmoother flat_;
     Export* export_ = nullptr;
+    size_t handOffPoints_;
     bool outOfMemory_ = false;
 };
 

@@ -1,0 +1,388 @@
+#include "mask/flat_border_smoothing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace fw {
+
+namespace {
+
+constexpr uint32_t kSmoothingFlags = kBorderAnchor | kBorderKeepCorner | kBorderRemove;
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+float Sign(float v) {
+    return v > 0 ? 1.0f : (v < 0 ? -1.0f : 0.0f);
+}
+
+uint64_t Bits(float v) {
+    v += 0.0f;  // -0 and +0 are one position
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// The passes create points only on the 1/8 grid, where two positions within 0.01 of each
+// other are equal: exact keys find what the shared index would.
+uint64_t PositionKey(float x, float y) {
+    return Bits(x) << 32 | Bits(y);
+}
+
+// A list rewritten front to back, as in the shared-point smoothing: `out` has the points the
+// pass has moved past; the cursor looks a few points ahead, where the passes insert.
+class Rewrite {
+  public:
+    Rewrite(const std::vector<uint32_t>& in, std::vector<uint32_t>& out) : in_(in), out_(out) {
+        out_.clear();
+        out_.reserve(in.size() + in.size() / 2);
+    }
+    uint32_t Ahead(size_t k) {
+        while (count_ <= k && next_ < in_.size()) window_[count_++] = in_[next_++];
+        return k < count_ ? window_[k] : kNone;
+    }
+    void Insert(size_t k, uint32_t p) {
+        for (size_t i = count_; i > k; --i) window_[i] = window_[i - 1];
+        window_[k] = p;
+        ++count_;
+    }
+    bool Done() { return Ahead(0) == kNone; }
+    void Advance() {
+        out_.push_back(window_[0]);
+        for (size_t i = 1; i < count_; ++i) window_[i - 1] = window_[i];
+        --count_;
+    }
+    void Finish() {
+        out_.insert(out_.end(), window_, window_ + count_);
+        out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(next_), in_.end());
+    }
+
+  private:
+    const std::vector<uint32_t>& in_;
+    std::vector<uint32_t>& out_;
+    size_t next_ = 0;
+    uint32_t window_[8];
+    size_t count_ = 0;
+};
+
+}  // namespace
+
+void IndexTable::Reset(size_t expected) {
+    size_t wanted = 16;
+    while (wanted < 2 * expected) wanted *= 2;
+    if (slots_.size() < wanted || ++generation_ == 0) {
+        // Stale generations in reused slots never match; fresh slots start below them all.
+        slots_.assign(std::max(slots_.size(), wanted), Slot{0, 0, 0});
+        generation_ = 1;
+    }
+    mask_ = wanted - 1;
+    size_ = 0;
+}
+
+uint32_t IndexTable::FindOrAdd(uint64_t key, uint32_t fresh) {
+    if (2 * (size_ + 1) > mask_ + 1) Grow();
+    size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
+    for (;; i = (i + 1) & mask_) {
+        Slot& s = slots_[i];
+        if (s.generation != generation_) {
+            s = Slot{key, fresh, generation_};
+            ++size_;
+            return fresh;
+        }
+        if (s.key == key) return s.id;
+    }
+}
+
+void IndexTable::Grow() {
+    std::vector<Slot> live;
+    live.reserve(size_);
+    for (size_t i = 0; i <= mask_; ++i)
+        if (slots_[i].generation == generation_) live.push_back(slots_[i]);
+    Reset(2 * (mask_ + 1));
+    for (const Slot& s : live) FindOrAdd(s.key, s.id);
+}
+
+void FlatBorderSmoother::Load(const BorderLine& line) {
+    FlatBorderLine& l = line_;
+    l.closed = line.closed;
+    l.rightColour = line.rightColour;
+    l.leftColour = line.leftColour;
+    l.table.clear();
+    l.ids.clear();
+    const size_t n = line.points.size();
+    l.table.reserve(n);
+    l.ids.reserve(n);
+    // Only points at corners where lines meet, and a closed line's first point, come twice.
+    index_.Reset(0);
+    junctions_.clear();
+    for (size_t i = 0; i < n; ++i) {
+        BorderPoint* p = line.points[i];
+        const auto fresh = static_cast<uint32_t>(l.table.size());
+        uint32_t id = fresh;
+        if (i > 0 && p == line.points[0]) {
+            id = l.ids[0];
+        } else if (p->flags & kBorderShared) {
+            id = index_.FindOrAdd(reinterpret_cast<uintptr_t>(p), fresh);
+        }
+        if (id == fresh) {
+            l.table.push_back(FlatBorderPoint{p->x, p->y, p->flags & kSmoothingFlags});
+            if (l.closed && (p->flags & kBorderJunctionPoint)) junctions_.emplace_back(id, p);
+        }
+        l.ids.push_back(id);
+    }
+    // Smoothing starts by clearing its flags everywhere but at the ends of an open line.
+    if (n >= 3)
+        for (size_t i = l.closed ? 0 : 1; i < (l.closed ? n : n - 1); ++i)
+            l.table[l.ids[i]].flags = 0;
+}
+
+void FlatBorderSmoother::WriteBack() {
+    for (const auto& [id, p] : junctions_)
+        p->flags = (p->flags & ~kSmoothingFlags) | line_.table[id].flags;
+}
+
+uint32_t FlatBorderSmoother::Intern(float x, float y) {
+    const auto fresh = static_cast<uint32_t>(line_.table.size());
+    const uint32_t id = index_.FindOrAdd(PositionKey(x, y), fresh);
+    if (id == fresh) line_.table.push_back(FlatBorderPoint{x, y, 0});
+    return id;
+}
+
+// The passes below mirror their namesakes in border_smoothing.cpp step for step.
+
+void FlatBorderSmoother::MarkCorners(size_t first) {
+    std::vector<FlatBorderPoint>& t = line_.table;
+    Rewrite w(points_, spare_);
+    for (size_t i = 0; i < first && !w.Done(); ++i) w.Advance();
+    while (w.Ahead(2) != kNone) {
+        const FlatBorderPoint p0 = t[w.Ahead(0)];
+        const FlatBorderPoint p1 = t[w.Ahead(1)];
+        const FlatBorderPoint p2 = t[w.Ahead(2)];
+        const float d1x = p1.x - p0.x, d1y = p1.y - p0.y;
+        const float d2x = p2.x - p1.x, d2y = p2.y - p1.y;
+        const float ax1 = std::fabs(d1x), ay1 = std::fabs(d1y);
+        const float ax2 = std::fabs(d2x), ay2 = std::fabs(d2y);
+        if ((ax1 > 2 && ay2 > 2) || (ay1 > 2 && ax2 > 2) || (ay1 == 2 && ax2 == 2) ||
+            (ax1 == 2 && ay2 == 2)) {
+            t[w.Ahead(1)].flags |= kBorderAnchor;
+        } else if ((ax2 == 2 && ay1 > 2) || (ay2 == 2 && ax1 > 2)) {
+            const uint32_t a = Intern(p1.x - 0.5f * Sign(d1x), p1.y - 0.5f * Sign(d1y));
+            t[a].flags |= kBorderAnchor;
+            w.Insert(1, a);
+        } else if ((ay1 == 2 && ax2 > 2) || (ax1 == 2 && ay2 > 2)) {
+            const uint32_t a = Intern(p1.x + 0.5f * Sign(d2x), p1.y + 0.5f * Sign(d2y));
+            t[a].flags |= kBorderAnchor;
+            w.Insert(2, a);
+        }
+        w.Advance();
+    }
+    w.Finish();
+    points_.swap(spare_);
+}
+
+void FlatBorderSmoother::MarkSteps() {
+    std::vector<FlatBorderPoint>& t = line_.table;
+    auto keeps = [&t](uint32_t id) { return (t[id].flags & kBorderKeepCorner) != 0; };
+    auto anchored = [&t](uint32_t id) { return (t[id].flags & kBorderAnchor) != 0; };
+    Rewrite w(points_, spare_);
+    for (uint32_t i0 = w.Ahead(0); i0 != kNone; i0 = w.Ahead(0)) {
+        if (!keeps(i0)) {
+            const uint32_t next = w.Ahead(1);
+            const size_t j = (next != kNone && keeps(next)) ? 2 : 1;
+            if (w.Ahead(j + 2) == kNone) break;
+            const uint32_t i1 = w.Ahead(j), i2 = w.Ahead(j + 1);
+            if (!(anchored(i1) && anchored(i2))) {
+                const FlatBorderPoint p0 = t[i0], p1 = t[i1], p2 = t[i2], p3 = t[w.Ahead(j + 2)];
+                const float e1x = p1.x - p0.x, e1y = p1.y - p0.y;
+                const float bx = p2.x - p1.x, by = p2.y - p1.y;
+                const float e3x = p3.x - p2.x, e3y = p3.y - p2.y;
+                if (e1x * e3x > 0 || e1y * e3y > 0) {
+                    const uint32_t s = std::fabs(bx) > 0 ? Intern(p1.x + bx / 2, p1.y)
+                                                         : Intern(p1.x, p1.y + by / 2);
+                    t[s].flags |= kBorderAnchor | kBorderKeepCorner;
+                    w.Insert(j + 1, s);
+                }
+            }
+        }
+        w.Advance();
+    }
+    w.Finish();
+    points_.swap(spare_);
+}
+
+void FlatBorderSmoother::AnchorExtremes() {
+    std::vector<FlatBorderPoint>& t = line_.table;
+    uint32_t firstAnchor = kNone;
+    for (uint32_t id : points_) {
+        if (!(t[id].flags & kBorderAnchor)) continue;
+        if (firstAnchor == kNone) {
+            firstAnchor = id;
+        } else if (id != firstAnchor) {
+            return;
+        }
+    }
+    if (points_.empty()) return;
+    uint32_t left = points_[0], right = points_[0];
+    for (uint32_t id : points_) {
+        if (t[id].x < t[left].x) left = id;
+        if (t[id].x > t[right].x) right = id;
+    }
+    t[left].flags |= kBorderAnchor;
+    t[right].flags |= kBorderAnchor;
+}
+
+void FlatBorderSmoother::RotateToAnchor() {
+    const size_t n = points_.size();
+    if (n < 2) return;
+    size_t k = 0;
+    while (k < n && !(line_.table[points_[k]].flags & kBorderAnchor)) ++k;
+    if (k == 0 || k == n) return;
+    spare_.clear();
+    spare_.insert(spare_.end(), points_.begin() + static_cast<ptrdiff_t>(k), points_.end());
+    spare_.insert(spare_.end(), points_.begin() + 1,
+                  points_.begin() + static_cast<ptrdiff_t>(k) + 1);
+    points_.swap(spare_);
+}
+
+void FlatBorderSmoother::CutCorners() {
+    const size_t n = points_.size();
+    if (n < 2) return;
+    std::vector<FlatBorderPoint>& t = line_.table;
+    spare_.clear();
+    spare_.reserve(2 * n);
+    for (size_t i = 0; i + 1 < n; ++i) {
+        const uint32_t p = points_[i], q = points_[i + 1];
+        spare_.push_back(p);
+        if ((t[p].flags | t[q].flags) & kBorderKeepCorner) continue;
+        spare_.push_back(Intern((t[p].x + t[q].x) / 2, (t[p].y + t[q].y) / 2));
+        if (!(t[p].flags & kBorderAnchor)) t[p].flags |= kBorderRemove;
+        if (!(t[q].flags & kBorderAnchor)) t[q].flags |= kBorderRemove;
+    }
+    spare_.push_back(points_[n - 1]);
+    std::erase_if(spare_, [&t](uint32_t id) { return (t[id].flags & kBorderRemove) != 0; });
+    points_.swap(spare_);
+}
+
+void FlatBorderSmoother::ClearFlags() {
+    const size_t n = points_.size();
+    const size_t begin = line_.closed ? 0 : 1;
+    const size_t end = line_.closed ? n : (n > 0 ? n - 1 : 0);
+    for (size_t i = begin; i < end; ++i) line_.table[points_[i]].flags &= ~kSmoothingFlags;
+}
+
+void FlatBorderSmoother::Simplify(double tolerance) {
+    const std::vector<FlatBorderPoint>& t = line_.table;
+    const size_t n = points_.size();
+    xs_.resize(n);
+    ys_.resize(n);
+    for (size_t k = 0; k < n; ++k) {
+        xs_[k] = t[points_[k]].x;
+        ys_[k] = t[points_[k]].y;
+    }
+    auto anchored = [&](size_t k) { return (t[points_[k]].flags & kBorderAnchor) != 0; };
+    size_t a = 0;
+    while (a < n && !anchored(a)) ++a;
+    stack_.clear();
+    while (a < n) {
+        size_t b = a + 1;
+        while (b < n && !anchored(b)) ++b;
+        if (b >= n) break;
+        stack_.emplace_back(a, b);
+        while (!stack_.empty()) {
+            const auto [i, j] = stack_.back();
+            stack_.pop_back();
+            if (j - i < 2) continue;
+            const double ax = xs_[i], ay = ys_[i];
+            const double dx = xs_[j] - ax, dy = ys_[j] - ay;
+            const double length = std::sqrt(dx * dx + dy * dy);
+            size_t best = i + 1;
+            double bestCross = -1.0;
+            for (size_t k = i + 1; k < j; ++k) {
+                const double cross = std::fabs((xs_[k] - ax) * dy - (ys_[k] - ay) * dx);
+                if (cross > bestCross) {
+                    bestCross = cross;
+                    best = k;
+                }
+            }
+            const double bestDistance = length < kBorderPointEpsilon ? 0.0 : bestCross / length;
+            if (bestDistance > 0.0 && bestDistance >= tolerance) {
+                line_.table[points_[best]].flags |= kBorderAnchor;
+                stack_.emplace_back(best, j);
+                stack_.emplace_back(i, best);
+            }
+        }
+        a = b;
+    }
+    std::erase_if(points_, [&t](uint32_t id) { return !(t[id].flags & kBorderAnchor); });
+}
+
+// Subdivided points belong to nobody else: they go straight into the result.
+void FlatBorderSmoother::Subdivide(int32_t window) {
+    const std::vector<FlatBorderPoint>& t = line_.table;
+    const size_t n = points_.size();
+    result_.clear();
+    result_.reserve(n);
+    for (size_t i = 0; i + 1 < n; ++i) {
+        const FlatBorderPoint p = t[points_[i]], q = t[points_[i + 1]];
+        result_.push_back(p);
+        const double dx = static_cast<double>(q.x) - p.x;
+        const double dy = static_cast<double>(q.y) - p.y;
+        const double pieces = std::floor((std::fabs(dx) + std::fabs(dy)) / window);
+        const int64_t k = pieces > 0 ? static_cast<int64_t>(pieces) : 0;
+        for (int64_t j = 1; j <= k; ++j) {
+            const double f = static_cast<double>(j) / static_cast<double>(k + 1);
+            result_.push_back(FlatBorderPoint{static_cast<float>(p.x + f * dx),
+                                              static_cast<float>(p.y + f * dy), 0});
+        }
+    }
+    if (n > 0) result_.push_back(t[points_[n - 1]]);
+}
+
+void FlatBorderSmoother::Output() {
+    result_.clear();
+    result_.reserve(points_.size());
+    for (uint32_t id : points_) result_.push_back(line_.table[id]);
+}
+
+void FlatBorderSmoother::Smooth(float tolerance, int32_t window) {
+    const std::vector<uint32_t>& ids = line_.ids;
+    const size_t n = ids.size();
+    points_.clear();
+    if (n < 3) {
+        points_.assign(ids.begin(), ids.end());
+        Output();
+        return;
+    }
+    const bool closed = line_.closed;
+    index_.Reset(n);
+    if (closed) {
+        // A neighbour borrowed on each side, so every real vertex sits between two others.
+        points_.reserve(n + 2);
+        points_.push_back(ids[n - 2]);
+        points_.insert(points_.end(), ids.begin(), ids.end());
+        points_.push_back(ids[1]);
+    } else {
+        points_.assign(ids.begin(), ids.end());
+    }
+    MarkCorners(closed ? 1 : 0);
+    MarkSteps();
+    if (closed) {
+        points_.erase(points_.begin());
+        points_.pop_back();
+        AnchorExtremes();
+        RotateToAnchor();
+    }
+    CutCorners();
+    ClearFlags();
+    if (closed && points_.size() >= 2) {
+        line_.table[points_.front()].flags |= kBorderAnchor;
+        line_.table[points_[points_.size() - 2]].flags |= kBorderAnchor;
+    }
+    Simplify(std::max(tolerance - 0.5f, 0.0f));
+    if (!closed || points_.size() > 3) {
+        Subdivide(window);
+    } else {
+        Output();
+    }
+}
+
+}  // namespace fw
