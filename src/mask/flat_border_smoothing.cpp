@@ -101,56 +101,64 @@ void IndexTable::Grow() {
     for (const Slot& s : live) FindOrAdd(s.key, s.id);
 }
 
-void FlatBorderSmoother::Load(const BorderLine& line) {
-    FlatBorderLine& l = line_;
-    l.closed = line.closed;
-    l.rightColour = line.rightColour;
-    l.leftColour = line.leftColour;
-    l.table.clear();
-    l.ids.clear();
+void FlatBorderSmoother::Load(const BorderLine& line, FlatBorderLines& into) {
+    const size_t base = into.table.size();
     const size_t n = line.points.size();
-    l.table.reserve(n);
-    l.ids.reserve(n);
+    into.table.reserve(base + n);
+    into.ids.reserve(into.ids.size() + n);
     // Only points at corners where lines meet, and a closed line's first point, come twice.
     index_.Reset(0);
     junctions_.clear();
+    const size_t firstId = into.ids.size();
     for (size_t i = 0; i < n; ++i) {
         BorderPoint* p = line.points[i];
-        const auto fresh = static_cast<uint32_t>(l.table.size());
+        const auto fresh = static_cast<uint32_t>(into.table.size() - base);
         uint32_t id = fresh;
         if (i > 0 && p == line.points[0]) {
-            id = l.ids[0];
+            id = into.ids[firstId];
         } else if (p->flags & kBorderShared) {
             id = index_.FindOrAdd(reinterpret_cast<uintptr_t>(p), fresh);
         }
         if (id == fresh) {
-            l.table.push_back(FlatBorderPoint{p->x, p->y, p->flags & kSmoothingFlags});
-            if (l.closed && (p->flags & kBorderJunctionPoint)) junctions_.emplace_back(id, p);
+            into.table.push_back(FlatBorderPoint{p->x, p->y, p->flags & kSmoothingFlags});
+            if (line.closed && (p->flags & kBorderJunctionPoint)) junctions_.emplace_back(id, p);
         }
-        l.ids.push_back(id);
+        into.ids.push_back(id);
     }
     // Smoothing starts by clearing its flags everywhere but at the ends of an open line.
     if (n >= 3)
-        for (size_t i = l.closed ? 0 : 1; i < (l.closed ? n : n - 1); ++i)
-            l.table[l.ids[i]].flags = 0;
+        for (size_t i = line.closed ? 0 : 1; i < (line.closed ? n : n - 1); ++i)
+            into.table[base + into.ids[firstId + i]].flags = 0;
+    into.lines.push_back(FlatBorderLines::Line{into.table.size(), into.ids.size(), line.closed});
 }
 
 void FlatBorderSmoother::WriteBack() {
     for (const auto& [id, p] : junctions_)
-        p->flags = (p->flags & ~kSmoothingFlags) | line_.table[id].flags;
+        p->flags = (p->flags & ~kSmoothingFlags) | table_[id].flags;
 }
 
+// Every point the passes make lies inside one straight run of the trace (between two of its
+// vertices), and the runs of a line share no edge. So a made point can only meet another
+// where two runs cross, at a pixel corner, or on the two runs a closed line borrows at its
+// ends, which the passes walk twice; only those are looked up.
 uint32_t FlatBorderSmoother::Intern(float x, float y) {
-    const auto fresh = static_cast<uint32_t>(line_.table.size());
-    const uint32_t id = index_.FindOrAdd(PositionKey(x, y), fresh);
-    if (id == fresh) line_.table.push_back(FlatBorderPoint{x, y, 0});
+    const auto fresh = static_cast<uint32_t>(table_.size());
+    auto on = [x, y](const FlatBorderPoint& a, const FlatBorderPoint& b) {
+        return x >= std::min(a.x, b.x) && x <= std::max(a.x, b.x) && y >= std::min(a.y, b.y) &&
+               y <= std::max(a.y, b.y);
+    };
+    const bool corner = x == std::floor(x) && y == std::floor(y);
+    const bool borrowed = closed_ && (on(table_[ends_[0]], table_[ends_[1]]) ||
+                                      on(table_[ends_[2]], table_[ends_[0]]));
+    const uint32_t id = corner || borrowed ? index_.FindOrAdd(PositionKey(x, y), fresh) : fresh;
+    if (id == fresh) table_.push_back(FlatBorderPoint{x, y, 0});
     return id;
 }
 
 // The passes below mirror their namesakes in border_smoothing.cpp step for step.
 
 void FlatBorderSmoother::MarkCorners(size_t first) {
-    std::vector<FlatBorderPoint>& t = line_.table;
+    std::vector<FlatBorderPoint>& t = table_;
     Rewrite w(points_, spare_);
     for (size_t i = 0; i < first && !w.Done(); ++i) w.Advance();
     while (w.Ahead(2) != kNone) {
@@ -180,7 +188,7 @@ void FlatBorderSmoother::MarkCorners(size_t first) {
 }
 
 void FlatBorderSmoother::MarkSteps() {
-    std::vector<FlatBorderPoint>& t = line_.table;
+    std::vector<FlatBorderPoint>& t = table_;
     auto keeps = [&t](uint32_t id) { return (t[id].flags & kBorderKeepCorner) != 0; };
     auto anchored = [&t](uint32_t id) { return (t[id].flags & kBorderAnchor) != 0; };
     Rewrite w(points_, spare_);
@@ -210,7 +218,7 @@ void FlatBorderSmoother::MarkSteps() {
 }
 
 void FlatBorderSmoother::AnchorExtremes() {
-    std::vector<FlatBorderPoint>& t = line_.table;
+    std::vector<FlatBorderPoint>& t = table_;
     uint32_t firstAnchor = kNone;
     for (uint32_t id : points_) {
         if (!(t[id].flags & kBorderAnchor)) continue;
@@ -234,7 +242,7 @@ void FlatBorderSmoother::RotateToAnchor() {
     const size_t n = points_.size();
     if (n < 2) return;
     size_t k = 0;
-    while (k < n && !(line_.table[points_[k]].flags & kBorderAnchor)) ++k;
+    while (k < n && !(table_[points_[k]].flags & kBorderAnchor)) ++k;
     if (k == 0 || k == n) return;
     spare_.clear();
     spare_.insert(spare_.end(), points_.begin() + static_cast<ptrdiff_t>(k), points_.end());
@@ -246,7 +254,7 @@ void FlatBorderSmoother::RotateToAnchor() {
 void FlatBorderSmoother::CutCorners() {
     const size_t n = points_.size();
     if (n < 2) return;
-    std::vector<FlatBorderPoint>& t = line_.table;
+    std::vector<FlatBorderPoint>& t = table_;
     spare_.clear();
     spare_.reserve(2 * n);
     for (size_t i = 0; i + 1 < n; ++i) {
@@ -264,13 +272,13 @@ void FlatBorderSmoother::CutCorners() {
 
 void FlatBorderSmoother::ClearFlags() {
     const size_t n = points_.size();
-    const size_t begin = line_.closed ? 0 : 1;
-    const size_t end = line_.closed ? n : (n > 0 ? n - 1 : 0);
-    for (size_t i = begin; i < end; ++i) line_.table[points_[i]].flags &= ~kSmoothingFlags;
+    const size_t begin = closed_ ? 0 : 1;
+    const size_t end = closed_ ? n : (n > 0 ? n - 1 : 0);
+    for (size_t i = begin; i < end; ++i) table_[points_[i]].flags &= ~kSmoothingFlags;
 }
 
 void FlatBorderSmoother::Simplify(double tolerance) {
-    const std::vector<FlatBorderPoint>& t = line_.table;
+    const std::vector<FlatBorderPoint>& t = table_;
     const size_t n = points_.size();
     xs_.resize(n);
     ys_.resize(n);
@@ -305,7 +313,7 @@ void FlatBorderSmoother::Simplify(double tolerance) {
             }
             const double bestDistance = length < kBorderPointEpsilon ? 0.0 : bestCross / length;
             if (bestDistance > 0.0 && bestDistance >= tolerance) {
-                line_.table[points_[best]].flags |= kBorderAnchor;
+                table_[points_[best]].flags |= kBorderAnchor;
                 stack_.emplace_back(best, j);
                 stack_.emplace_back(i, best);
             }
@@ -317,7 +325,7 @@ void FlatBorderSmoother::Simplify(double tolerance) {
 
 // Subdivided points belong to nobody else: they go straight into the result.
 void FlatBorderSmoother::Subdivide(int32_t window) {
-    const std::vector<FlatBorderPoint>& t = line_.table;
+    const std::vector<FlatBorderPoint>& t = table_;
     const size_t n = points_.size();
     result_.clear();
     result_.reserve(n);
@@ -340,32 +348,41 @@ void FlatBorderSmoother::Subdivide(int32_t window) {
 void FlatBorderSmoother::Output() {
     result_.clear();
     result_.reserve(points_.size());
-    for (uint32_t id : points_) result_.push_back(line_.table[id]);
+    for (uint32_t id : points_) result_.push_back(table_[id]);
 }
 
-void FlatBorderSmoother::Smooth(float tolerance, int32_t window) {
-    const std::vector<uint32_t>& ids = line_.ids;
-    const size_t n = ids.size();
+void FlatBorderSmoother::Smooth(const FlatBorderLines& lines, size_t k, float tolerance,
+                                int32_t window) {
+    const size_t tableBegin = k > 0 ? lines.lines[k - 1].tableEnd : 0;
+    const size_t idsBegin = k > 0 ? lines.lines[k - 1].idsEnd : 0;
+    const FlatBorderLines::Line& line = lines.lines[k];
+    table_.assign(lines.table.begin() + static_cast<ptrdiff_t>(tableBegin),
+                  lines.table.begin() + static_cast<ptrdiff_t>(line.tableEnd));
+    const uint32_t* ids = lines.ids.data() + idsBegin;
+    const size_t n = line.idsEnd - idsBegin;
+    closed_ = line.closed;
     points_.clear();
     if (n < 3) {
-        points_.assign(ids.begin(), ids.end());
+        points_.assign(ids, ids + n);
         Output();
         return;
     }
-    const bool closed = line_.closed;
     index_.Reset(n);
-    if (closed) {
+    ends_[0] = ids[0];
+    ends_[1] = ids[1];
+    ends_[2] = ids[n - 2];
+    if (closed_) {
         // A neighbour borrowed on each side, so every real vertex sits between two others.
         points_.reserve(n + 2);
         points_.push_back(ids[n - 2]);
-        points_.insert(points_.end(), ids.begin(), ids.end());
+        points_.insert(points_.end(), ids, ids + n);
         points_.push_back(ids[1]);
     } else {
-        points_.assign(ids.begin(), ids.end());
+        points_.assign(ids, ids + n);
     }
-    MarkCorners(closed ? 1 : 0);
+    MarkCorners(closed_ ? 1 : 0);
     MarkSteps();
-    if (closed) {
+    if (closed_) {
         points_.erase(points_.begin());
         points_.pop_back();
         AnchorExtremes();
@@ -373,12 +390,12 @@ void FlatBorderSmoother::Smooth(float tolerance, int32_t window) {
     }
     CutCorners();
     ClearFlags();
-    if (closed && points_.size() >= 2) {
-        line_.table[points_.front()].flags |= kBorderAnchor;
-        line_.table[points_[points_.size() - 2]].flags |= kBorderAnchor;
+    if (closed_ && points_.size() >= 2) {
+        table_[points_.front()].flags |= kBorderAnchor;
+        table_[points_[points_.size() - 2]].flags |= kBorderAnchor;
     }
     Simplify(std::max(tolerance - 0.5f, 0.0f));
-    if (!closed || points_.size() > 3) {
+    if (!closed_ || points_.size() > 3) {
         Subdivide(window);
     } else {
         Output();

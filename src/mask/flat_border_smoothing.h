@@ -11,8 +11,9 @@
 // whose smoothing clears an anchor that later traces set.
 //
 //     FlatBorderSmoother smoother;
-//     smoother.Load(line);  // the line's points may be given back after this
-//     smoother.Smooth(tolerance, window);
+//     FlatBorderLines lines;
+//     smoother.Load(line, lines);  // the line's points may be given back after this
+//     smoother.Smooth(lines, 0, tolerance, window);
 //     smoother.WriteBack();
 //     for (const FlatBorderPoint& p : smoother.Result()) ...
 #pragma once
@@ -30,21 +31,29 @@ struct FlatBorderPoint {
     uint32_t flags;  // kBorderAnchor, kBorderKeepCorner and kBorderRemove only
 };
 
-// A line on its own: each point object of the traced line once in `table`, however often
-// the line passes it, and the line as indices into the table.
-struct FlatBorderLine {
+// Lines on their own, one after another: each point object of a traced line once in
+// `table`, however often the line passes it, and the line as indices into its own part of
+// the table.
+struct FlatBorderLines {
+    struct Line {
+        size_t tableEnd, idsEnd;
+        bool closed;
+    };
     std::vector<FlatBorderPoint> table;
     std::vector<uint32_t> ids;
-    bool closed = false;
-    uint8_t rightColour = kNoColour;
-    uint8_t leftColour = kNoColour;
+    std::vector<Line> lines;
 
-    void Swap(FlatBorderLine& other) {
+    size_t Size() const { return lines.size(); }
+    size_t Points() const { return ids.size(); }
+    void PopBack() {
+        lines.pop_back();
+        table.resize(lines.empty() ? 0 : lines.back().tableEnd);
+        ids.resize(lines.empty() ? 0 : lines.back().idsEnd);
+    }
+    void Swap(FlatBorderLines& other) {
         table.swap(other.table);
         ids.swap(other.ids);
-        std::swap(closed, other.closed);
-        std::swap(rightColour, other.rightColour);
-        std::swap(leftColour, other.leftColour);
+        lines.swap(other.lines);
     }
 };
 
@@ -70,18 +79,16 @@ class IndexTable {
 
 class FlatBorderSmoother {
   public:
-    // Copies `line` with the flags its smoothing starts from.
-    void Load(const BorderLine& line);
-    // Whether Smooth changes flags that later lines read: then it must run, and WriteBack
-    // after it, before the next line is loaded.
+    // Appends `line` to `into`, with the flags its smoothing starts from.
+    void Load(const BorderLine& line, FlatBorderLines& into);
+    // Whether smoothing the line loaded last changes flags that later lines read: then it
+    // must be smoothed, and WriteBack called, before the next line is loaded.
     bool LeavesFlags() const { return !junctions_.empty(); }
-    void WriteBack();
-    // The loaded line, to be handed to another smoother (Take) or kept.
-    FlatBorderLine& Line() { return line_; }
-    void Take(FlatBorderLine& line) { line_.Swap(line); }
 
-    // Smooths the loaded line; tolerance and window as PostProcessBorderLine takes them.
-    void Smooth(float tolerance, int32_t window);
+    // Smooths line k of `lines`; tolerance and window as PostProcessBorderLine takes them.
+    void Smooth(const FlatBorderLines& lines, size_t k, float tolerance, int32_t window);
+    // Gives the junctions of the line loaded last, smoothed last, their new flags.
+    void WriteBack();
     // The smoothed line's positions (flags are meaningless here).
     const std::vector<FlatBorderPoint>& Result() const { return result_; }
 
@@ -97,10 +104,12 @@ class FlatBorderSmoother {
     void Subdivide(int32_t window);
     void Output();
 
-    FlatBorderLine line_;
-    std::vector<std::pair<uint32_t, BorderPoint*>> junctions_;  // of a closed line
+    std::vector<FlatBorderPoint> table_;  // the line's points and those its smoothing makes
+    bool closed_ = false;
+    uint32_t ends_[3] = {};                 // the first, second and last but one point of the line
     std::vector<uint32_t> points_, spare_;  // the line being rewritten, pass by pass
     std::vector<FlatBorderPoint> result_;
+    std::vector<std::pair<uint32_t, BorderPoint*>> junctions_;  // of a closed line
     IndexTable index_;
     std::vector<double> xs_, ys_;
     std::vector<std::pair<size_t, size_t>> stack_;

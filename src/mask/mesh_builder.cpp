@@ -91,16 +91,17 @@ const char kLookAheadError[] = "Error! CMeshBuilder::TraceDirection: Cannot trac
 
 namespace {
 
-// Below this many points a line costs less to smooth than to hand over.
-constexpr size_t kHandOffPoints = 256;
-// The helper may fall this many points behind; beyond that the tracer smooths its lines
-// itself, which also bounds the copies waiting.
-constexpr size_t kMaxBacklog = size_t{1} << 20;
+// Batches big enough that handing one over costs little against smoothing it.
+constexpr size_t kBatchPoints = 4096;
+// The helper may fall this many points behind before the tracer smooths lines itself: enough
+// that it never runs dry, little enough that it finishes soon after the trace.
+constexpr size_t kMaxBacklog = 65536;
 
 }  // namespace
 
 CMeshBuilder::CMeshBuilder()
-    : handOffPoints_(std::thread::hardware_concurrency() > 1 ? kHandOffPoints : 0) {}
+    : batchPoints_(std::thread::hardware_concurrency() > 1 ? kBatchPoints : 0),
+      maxBacklog_(kMaxBacklog) {}
 CMeshBuilder::~CMeshBuilder() = default;
 
 void CMeshBuilder::Reset() {
@@ -381,9 +382,8 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
                 }
                 if (junction && line.closed) smoothNow = false;
                 if (smoothNow && export_) {
-                    flat_.Load(line);
+                    ExportFlat(line, *smoothing);
                     pool_.ReleaseTo(mark);
-                    ExportFlat(*smoothing);
                     continue;
                 }
                 lines.push_back(std::move(line));
@@ -394,6 +394,7 @@ void CMeshBuilder::TraceLines(const ByteRaster& mask, BorderLineList& lines,
     }
     corners_.ReleaseIndex();  // the raster goes; the points stay with their lines
     if (!smoothing) return;
+    if (export_) SubmitBatch(*smoothing);  // its lines come before the ones left
     for (; smoothed < lines.size(); ++smoothed) {
         const BorderPointPool::Mark mark = pool_.Top();
         SmoothLine(lines[smoothed], *smoothing);
@@ -484,27 +485,46 @@ void CMeshBuilder::ExportLine(BorderLine& line) {
     std::vector<BorderPoint*>().swap(line.points);
 }
 
-void CMeshBuilder::ExportFlat(const SmoothingSettings& settings) {
-    FlatBorderLine& line = flat_.Line();
-    const bool exported = line.rightColour != kNoColour && line.leftColour != kNoColour;
-    if (!exported && !flat_.LeavesFlags()) return;
+void CMeshBuilder::ExportFlat(const BorderLine& line, const SmoothingSettings& settings) {
     Export& out = *export_;
-    if (exported && !flat_.LeavesFlags() && out.helper && handOffPoints_ > 0 &&
-        line.ids.size() >= handOffPoints_ && out.helper->Backlog() < kMaxBacklog) {
-        const uint64_t at = out.points;
-        size_t ticket;
-        if (out.helper->Submit(line, ticket)) {
-            out.lengths.push_back(0);
-            out.handed.push_back(Export::Handed{out.lengths.size() - 1, at, ticket});
-            return;
-        }
+    const bool exported = line.rightColour != kNoColour && line.leftColour != kNoColour;
+    flat_.Load(line, batch_);
+    if (exported && !flat_.LeavesFlags() && out.helper && out.helper->Backlog() < maxBacklog_) {
+        if (batch_.Points() >= batchPoints_) SubmitBatch(settings);
+        return;
     }
-    flat_.Smooth(settings.tolerance, settings.window);
-    flat_.WriteBack();
+    // Smoothed here: after the lines batched so far, before the next ones.
+    if (exported || flat_.LeavesFlags()) {
+        flat_.Smooth(batch_, batch_.Size() - 1, settings.tolerance, settings.window);
+        flat_.WriteBack();
+    }
+    batch_.PopBack();
+    SubmitBatch(settings);
     if (!exported) return;
     const std::vector<FlatBorderPoint>& points = flat_.Result();
     if (line.closed && points.size() < 4) return;  // a sliver
     Emit(points.data(), points.size());
+}
+
+void CMeshBuilder::SubmitBatch(const SmoothingSettings& settings) {
+    if (batch_.Size() == 0) return;
+    Export& out = *export_;
+    const size_t first = out.lengths.size();
+    const size_t count = batch_.Size();
+    const uint64_t at = out.points;
+    size_t ticket;
+    if (out.helper->Submit(batch_, ticket)) {
+        out.lengths.resize(first + count, 0);
+        out.handed.push_back(Export::Handed{first, at, ticket});
+        return;
+    }
+    // No thread to be had: the lines are smoothed here.
+    for (size_t k = 0; k < count; ++k) {
+        flat_.Smooth(batch_, k, settings.tolerance, settings.window);
+        const std::vector<FlatBorderPoint>& points = flat_.Result();
+        if (!(batch_.lines[k].closed && points.size() < 4)) Emit(points.data(), points.size());
+    }
+    FlatBorderLines().Swap(batch_);
 }
 
 void CMeshBuilder::Emit(const FlatBorderPoint* points, size_t n) {
@@ -526,10 +546,11 @@ void CMeshBuilder::FinishExport(Export& out) {
     if (out.helper) {
         out.helper->Finish();
         for (const Export::Handed& h : out.handed) {
-            const uint64_t n = out.helper->Output(h.ticket).size() / 2;
-            total += n;
+            const SmoothingHelper::Output& lines = out.helper->Result(h.ticket);
+            total += lines.xy.size() / 2;
             if (total > kMaxEntries) throw ExportTooLarge();
-            out.lengths[h.line] = static_cast<uint32_t>(n);
+            std::copy(lines.lengths.begin(), lines.lengths.end(),
+                      out.lengths.begin() + static_cast<ptrdiff_t>(h.line));
         }
     }
     if (total > out.points) {
@@ -538,7 +559,7 @@ void CMeshBuilder::FinishExport(Export& out) {
         // that come before it.
         uint64_t end = out.points, to = total;
         for (auto h = out.handed.rbegin(); h != out.handed.rend(); ++h) {
-            const std::vector<float>& line = out.helper->Output(h->ticket);
+            const std::vector<float>& line = out.helper->Result(h->ticket).xy;
             const uint64_t run = end - h->at;
             to -= run;
             std::memmove(out.xy + 2 * to, out.xy + 2 * h->at, run * 2 * sizeof(float));
@@ -587,7 +608,9 @@ bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const 
             !mask_.Attach(mask, height, width, rowBytes))
             throw BorderTraceError(kLoadError);
         const SmoothingSettings settings{tolerance, window};
-        if (out) out->helper = std::make_unique<SmoothingHelper>(tolerance, window);
+        if (out && batchPoints_ > 0)
+            out->helper = std::make_unique<SmoothingHelper>(tolerance, window);
+        FlatBorderLines().Swap(batch_);
         TraceLines(mask_, lines_, &settings);
         mask_.Release();
         if (out) {

@@ -100,9 +100,14 @@ class CMeshBuilder {
     // outside value 0). False when the raster cannot be created.
     static bool BuildBorderCodes(const ByteRaster& mask, ByteRaster& border);
 
-    // LoadMask smooths lines of at least this many points on a second thread (0: never).
-    // By default, lines long enough to outweigh the hand-over, when there is a second core.
-    void SetHandOffPoints(size_t points) { handOffPoints_ = points; }
+    // How LoadMask shares the smoothing with a second thread: lines go over in batches of
+    // about `batchPoints` points (0: no second thread) while it is less than `maxBacklog`
+    // points behind; otherwise the tracing thread smooths them itself. By default a second
+    // thread is used when there is a second core.
+    void SetHelper(size_t batchPoints, size_t maxBacklog) {
+        batchPoints_ = batchPoints;
+        maxBacklog_ = maxBacklog;
+    }
 
     // Whether the last LoadMask or BuildLines failed because memory ran out.
     bool OutOfMemory() const { return outOfMemory_; }
@@ -120,7 +125,7 @@ class CMeshBuilder {
     // has its place noted; its positions go in when the trace is over.
     struct Export {
         struct Handed {
-            size_t line;  // in lengths
+            size_t line;  // its first line in lengths
             uint64_t at;  // points exported before it on this thread
             size_t ticket;
         };
@@ -139,8 +144,9 @@ class CMeshBuilder {
     bool Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
                float tolerance, int32_t window, Export* out);
     void ExportLine(BorderLine& line);
-    // Smooths and exports a line that shares nothing with later smoothing.
-    void ExportFlat(const SmoothingSettings& settings);
+    // Smooths and exports a line, now or in a batch, on copies of its points.
+    void ExportFlat(const BorderLine& line, const SmoothingSettings& settings);
+    void SubmitBatch(const SmoothingSettings& settings);
     void Emit(const FlatBorderPoint* points, size_t count);
     void TraceLines(const ByteRaster& mask, BorderLineList& lines,
                     const SmoothingSettings* smoothing);
@@ -190,8 +196,9 @@ class CMeshBuilder {
     std::vector<BorderPoint*> prefix_;  // a backward trace's points, last first
     SmoothingBuffers smoothing_;
     FlatBorderSmoother flat_;
+    FlatBorderLines batch_;  // lines for the helper, in tracing order
     Export* export_ = nullptr;
-    size_t handOffPoints_;
+    size_t batchPoints_, maxBacklog_;
     bool outOfMemory_ = false;
 };
 

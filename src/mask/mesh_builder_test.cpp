@@ -61,10 +61,11 @@ struct Export {
     }
 };
 
-// handOff: the smallest line smoothed on the second thread (0: none; -1: the default).
-Export Load(const Mask& m, float tolerance = 1.0f, int32_t window = 30, int handOff = -1) {
+// helper: batch size and backlog of the second thread ({0, 0}: none; {-1, -1}: the default).
+Export Load(const Mask& m, float tolerance = 1.0f, int32_t window = 30,
+            std::pair<int, int> helper = {-1, -1}) {
     CMeshBuilder builder;
-    if (handOff >= 0) builder.SetHandOffPoints(size_t(handOff));
+    if (helper.first >= 0) builder.SetHelper(size_t(helper.first), size_t(helper.second));
     uint32_t pointCount = 7, segmentCount = 7;
     float* points = reinterpret_cast<float*>(&pointCount);
     uint32_t* segments = &segmentCount;
@@ -597,10 +598,12 @@ TEST(MeshBuilderPropertyTest, SplitIndexesMatchOneSharedPointSet) {
         ASSERT_EQ(e.points, exported) << "mask " << i;
         ASSERT_EQ(e.segments.size(), segments) << "mask " << i;
         // The same, whichever lines the second thread smooths.
-        for (int handOff : {0, 3}) {
-            const Export other = Load(m, tolerance, window, handOff);
-            ASSERT_EQ(other.points, e.points) << "mask " << i << " hand-off " << handOff;
-            ASSERT_EQ(other.segments, e.segments) << "mask " << i << " hand-off " << handOff;
+        // Batches of one line, and small ones with a short backlog: the tracing thread then
+        // takes some lines between batches.
+        for (const auto& helper : {std::pair{0, 0}, std::pair{1, 1 << 30}, std::pair{30, 40}}) {
+            const Export other = Load(m, tolerance, window, helper);
+            ASSERT_EQ(other.points, e.points) << "mask " << i << " batch " << helper.first;
+            ASSERT_EQ(other.segments, e.segments) << "mask " << i << " batch " << helper.first;
         }
     }
     EXPECT_LT(untraceable, 300);

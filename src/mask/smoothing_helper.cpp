@@ -9,7 +9,7 @@ SmoothingHelper::~SmoothingHelper() {
     Stop();
 }
 
-bool SmoothingHelper::Submit(FlatBorderLine& line, size_t& ticket) {
+bool SmoothingHelper::Submit(FlatBorderLines& lines, size_t& ticket) {
     std::unique_lock lock(mutex_);
     if (failure_) return false;  // the thread is gone
     if (!started_) {
@@ -21,17 +21,16 @@ bool SmoothingHelper::Submit(FlatBorderLine& line, size_t& ticket) {
         started_ = true;
     }
     jobs_.emplace_back();
-    jobs_.back().line.Swap(line);
+    jobs_.back().lines.Swap(lines);
     ticket = jobs_.size() - 1;
-    backlog_ += jobs_.back().line.ids.size();
+    backlog_ += jobs_.back().lines.Points();
     lock.unlock();
     wake_.notify_one();
     return true;
 }
 
 size_t SmoothingHelper::Backlog() {
-    std::lock_guard lock(mutex_);
-    return backlog_;
+    return backlog_.load(std::memory_order_relaxed);
 }
 
 void SmoothingHelper::Finish() {
@@ -56,21 +55,27 @@ void SmoothingHelper::Run() {
         wake_.wait(lock, [this] { return stopping_ || next_ < jobs_.size(); });
         if (stopping_) return;  // after Finish, or the caller gave up
         Job& job = jobs_[next_++];
-        const size_t points = job.line.ids.size();
+        const size_t points = job.lines.Points();
         lock.unlock();
         try {
-            smoother.Take(job.line);
-            FlatBorderLine().Swap(job.line);  // what the smoother held before
-            smoother.Smooth(tolerance_, window_);
-            const std::vector<FlatBorderPoint>& result = smoother.Result();
-            const size_t least = smoother.Line().closed ? 4 : 2;  // no sliver, no lone point
-            if (result.size() >= least) {
-                job.output.resize(2 * result.size());
-                for (size_t i = 0; i < result.size(); ++i) {
-                    job.output[2 * i] = result[i].x;
-                    job.output[2 * i + 1] = result[i].y;
+            Output& out = job.output;
+            out.lengths.reserve(job.lines.Size());
+            out.xy.reserve(2 * points);
+            for (size_t k = 0; k < job.lines.Size(); ++k) {
+                smoother.Smooth(job.lines, k, tolerance_, window_);
+                const std::vector<FlatBorderPoint>& result = smoother.Result();
+                const size_t least = job.lines.lines[k].closed ? 4 : 2;  // no sliver, no lone point
+                if (result.size() < least) {
+                    out.lengths.push_back(0);
+                    continue;
+                }
+                out.lengths.push_back(static_cast<uint32_t>(result.size()));
+                for (const FlatBorderPoint& p : result) {
+                    out.xy.push_back(p.x);
+                    out.xy.push_back(p.y);
                 }
             }
+            FlatBorderLines().Swap(job.lines);
         } catch (const std::bad_alloc&) {
             lock.lock();
             failure_ = std::current_exception();

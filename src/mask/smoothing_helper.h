@@ -1,14 +1,15 @@
-// SmoothingHelper: smooths long border lines on a second thread while the caller goes on
-// tracing, so a noisy selection keeps two cores busy. Lines are smoothed in the order they
-// are handed over; each result waits under its ticket until the caller collects it.
+// SmoothingHelper: smooths batches of border lines on a second thread while the caller goes
+// on tracing, so a noisy selection keeps two cores busy. Batches are smoothed in the order
+// they are handed over; each result waits under its ticket until the caller collects it.
 //
 //     SmoothingHelper helper(tolerance, window);
 //     size_t ticket;
-//     if (helper.Submit(flatLine, ticket)) ... else smooth it here;
+//     if (helper.Submit(lines, ticket)) ... else smooth them here;
 //     helper.Finish();  // rethrows std::bad_alloc met on the thread
 //     helper.Output(ticket);
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -29,21 +30,26 @@ class SmoothingHelper {
     SmoothingHelper& operator=(const SmoothingHelper&) = delete;
     ~SmoothingHelper();
 
-    // Takes the line over (it is swapped with an empty one). False when no thread can be
-    // had: the line stays with the caller.
-    bool Submit(FlatBorderLine& line, size_t& ticket);
+    // Takes the lines over (`lines` is left empty). False when no thread can be had: the
+    // lines stay with the caller.
+    bool Submit(FlatBorderLines& lines, size_t& ticket);
     // Points handed over and not smoothed yet.
     size_t Backlog();
     // Waits for every line handed over.
     void Finish();
-    // x, y pairs of the ticket's smoothed line; empty for a closed line shrunk to a sliver
-    // and for a single point, which are not exported.
-    const std::vector<float>& Output(size_t ticket) const { return jobs_[ticket].output; }
+    // The ticket's smoothed lines: x, y pairs one line after another, and the points of
+    // each line; 0 for a closed line shrunk to a sliver and for a single point, which are
+    // not exported.
+    struct Output {
+        std::vector<float> xy;
+        std::vector<uint32_t> lengths;
+    };
+    const Output& Result(size_t ticket) const { return jobs_[ticket].output; }
 
   private:
     struct Job {
-        FlatBorderLine line;
-        std::vector<float> output;
+        FlatBorderLines lines;
+        Output output;
     };
     void Run();
     void Stop();
@@ -52,7 +58,7 @@ class SmoothingHelper {
     const int32_t window_;
     std::deque<Job> jobs_;  // stay where they are while more are added
     size_t next_ = 0;       // the first job the thread has not taken
-    size_t backlog_ = 0;
+    std::atomic<size_t> backlog_ = 0;
     bool stopping_ = false, started_ = false;
     std::exception_ptr failure_;
     std::mutex mutex_;
