@@ -367,7 +367,7 @@ void FlatBorderSmoother::Smooth(const FlatBorderLines& lines, size_t k, float to
         Output();
         return;
     }
-    index_.Reset(n);
+    index_.Reset(0);  // few points are looked up: it grows when they are many
     ends_[0] = ids[0];
     ends_[1] = ids[1];
     ends_[2] = ids[n - 2];

@@ -439,37 +439,6 @@ bool IsSliver(const BorderLine& line) {
 
 constexpr uint64_t kMaxEntries = std::numeric_limits<uint32_t>::max() / 2;
 
-// An array that outgrows this many bytes jumps to kMappedBytes: blocks that large come from
-// the system's page mapping (also after the allocator has raised its own threshold), where
-// realloc moves them by remapping their pages, so growing costs no copy and no second block.
-// Pages never written take no memory; Shrink gives back the unused end.
-constexpr uint64_t kSmallExportBytes = uint64_t{1} << 20;
-constexpr uint64_t kMappedBytes = (uint64_t{32} << 20) + (uint64_t{64} << 10);
-
-// Makes room for `count` more T in a malloc'd array.
-template <class T>
-void Reserve(T*& block, uint64_t& capacity, uint64_t used, uint64_t count) {
-    if (used + count <= capacity) return;
-    uint64_t wanted = std::max<uint64_t>({used + count, capacity + capacity / 2, 4096});
-    if (wanted * sizeof(T) > kSmallExportBytes)
-        wanted = std::max<uint64_t>(wanted, kMappedBytes / sizeof(T));
-    wanted = std::min<uint64_t>(wanted, 2 * kMaxEntries);
-    if (wanted < used + count) throw ExportTooLarge();
-    // A 32-bit size_t cannot count the bytes of every such request.
-    if (wanted > std::numeric_limits<size_t>::max() / sizeof(T)) throw std::bad_alloc();
-    void* grown = std::realloc(block, static_cast<size_t>(wanted) * sizeof(T));
-    if (!grown) throw std::bad_alloc();
-    block = static_cast<T*>(grown);
-    capacity = wanted;
-}
-
-template <class T>
-void Shrink(T*& block, uint64_t used) {
-    if (used == 0) return;
-    if (void* kept = std::realloc(block, static_cast<size_t>(used) * sizeof(T)))
-        block = static_cast<T*>(kept);
-}
-
 }  // namespace
 
 // Borders against the image edge have kNoColour on one side and are not exported, nor are
@@ -511,7 +480,7 @@ void CMeshBuilder::SubmitBatch(const SmoothingSettings& settings) {
     Export& out = *export_;
     const size_t first = out.lengths.size();
     const size_t count = batch_.Size();
-    const uint64_t at = out.points;
+    const uint64_t at = out.xy.Size() / 2;
     size_t ticket;
     if (out.helper->Submit(batch_, ticket)) {
         out.lengths.resize(first + count, 0);
@@ -530,54 +499,51 @@ void CMeshBuilder::SubmitBatch(const SmoothingSettings& settings) {
 void CMeshBuilder::Emit(const FlatBorderPoint* points, size_t n) {
     if (n < 2) return;
     Export& out = *export_;
-    if (out.points + n > kMaxEntries) throw ExportTooLarge();
-    Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * n);
+    if (out.xy.Size() / 2 + n > kMaxEntries) throw ExportTooLarge();
     out.lengths.push_back(static_cast<uint32_t>(n));
-    float* xy = out.xy + 2 * out.points;
+    float* xy = out.xy.Extend(2 * n);
     for (size_t i = 0; i < n; ++i) {
         xy[2 * i] = points[i].x;
         xy[2 * i + 1] = points[i].y;
     }
-    out.points += n;
 }
 
 void CMeshBuilder::FinishExport(Export& out) {
-    uint64_t total = out.points;
+    const uint64_t here = out.xy.Size() / 2;
+    uint64_t total = here;
     if (out.helper) {
         out.helper->Finish();
         for (const Export::Handed& h : out.handed) {
-            const SmoothingHelper::Output& lines = out.helper->Result(h.ticket);
-            total += lines.xy.size() / 2;
+            const SmoothingHelper::Batch& batch = out.helper->Result(h.ticket);
+            total += batch.points;
             if (total > kMaxEntries) throw ExportTooLarge();
-            std::copy(lines.lengths.begin(), lines.lengths.end(),
+            std::copy(batch.lengths.begin(), batch.lengths.end(),
                       out.lengths.begin() + static_cast<ptrdiff_t>(h.line));
         }
     }
-    if (total > out.points) {
-        Reserve(out.xy, out.xyCapacity, 2 * out.points, 2 * (total - out.points));
+    if (total > here) {
+        out.xy.Extend(2 * (total - here));
+        float* xy = out.xy.Data();
+        const float* helped = out.helper->Points();
         // From the back, each run of this thread's points moves up past the helper's lines
         // that come before it.
-        uint64_t end = out.points, to = total;
+        uint64_t end = here, to = total;
         for (auto h = out.handed.rbegin(); h != out.handed.rend(); ++h) {
-            const std::vector<float>& line = out.helper->Result(h->ticket).xy;
+            const SmoothingHelper::Batch& batch = out.helper->Result(h->ticket);
             const uint64_t run = end - h->at;
             to -= run;
-            std::memmove(out.xy + 2 * to, out.xy + 2 * h->at, run * 2 * sizeof(float));
-            to -= line.size() / 2;
-            if (!line.empty())
-                std::memcpy(out.xy + 2 * to, line.data(), line.size() * sizeof(float));
+            std::memmove(xy + 2 * to, xy + 2 * h->at, run * 2 * sizeof(float));
+            to -= batch.points;
+            std::memcpy(xy + 2 * to, helped + 2 * batch.first, batch.points * 2 * sizeof(float));
             end = h->at;
         }
-        out.points = total;
     }
-    out.helper.reset();
+    out.helper.reset();  // its block goes back before the segments are made
+    out.xy.Shrink();
     uint64_t segments = 0;
     for (uint32_t n : out.lengths) segments += n > 0 ? n - 1 : 0;
     if (segments == 0) return;
-    out.pairs =
-        static_cast<uint32_t*>(std::malloc(static_cast<size_t>(2 * segments) * sizeof(uint32_t)));
-    if (!out.pairs) throw std::bad_alloc();
-    uint32_t* pair = out.pairs;
+    uint32_t* pair = out.pairs.Extend(2 * segments);
     uint32_t first = 0;
     for (uint32_t n : out.lengths) {
         for (uint32_t i = 1; i < n; ++i) {
@@ -586,7 +552,7 @@ void CMeshBuilder::FinishExport(Export& out) {
         }
         first += n;
     }
-    out.segments = segments;
+    out.pairs.Shrink();
 }
 
 bool CMeshBuilder::Build(int32_t width, int32_t height, int32_t rowBytes, const uint8_t* mask,
@@ -651,15 +617,11 @@ bool CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t rowBytes, con
     segments = nullptr;
     Export out;
     const bool built = Build(width, height, rowBytes, mask, tolerance, window, &out);
-    if (!built || out.points == 0 || out.segments == 0) {
-        FreeArrays(out.xy, out.pairs);
-        return built;  // nothing to export is no failure
-    }
-    Shrink(out.xy, 2 * out.points);
-    points = out.xy;
-    segments = out.pairs;
-    pointCount = static_cast<uint32_t>(out.points);
-    segmentCount = static_cast<uint32_t>(out.segments);
+    if (!built || out.pairs.Size() == 0) return built;  // nothing to export is no failure
+    pointCount = static_cast<uint32_t>(out.xy.Size() / 2);
+    segmentCount = static_cast<uint32_t>(out.pairs.Size() / 2);
+    points = out.xy.Release();
+    segments = out.pairs.Release();
     return true;
 }
 

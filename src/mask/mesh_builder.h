@@ -40,6 +40,7 @@
 #include "mask/border_smoothing.h"
 #include "mask/byte_raster.h"
 #include "mask/flat_border_smoothing.h"
+#include "mask/growing_array.h"
 #include "mask/smoothing_helper.h"
 
 namespace fw {
@@ -129,10 +130,8 @@ class CMeshBuilder {
             uint64_t at;  // points exported before it on this thread
             size_t ticket;
         };
-        float* xy = nullptr;
-        uint32_t* pairs = nullptr;
-        uint64_t points = 0, segments = 0;
-        uint64_t xyCapacity = 0;  // in floats
+        GrowingArray<float> xy;
+        GrowingArray<uint32_t> pairs;
         std::vector<uint32_t> lengths;
         std::vector<Handed> handed;
         std::unique_ptr<SmoothingHelper> helper;

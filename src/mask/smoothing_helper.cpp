@@ -58,9 +58,9 @@ void SmoothingHelper::Run() {
         const size_t points = job.lines.Points();
         lock.unlock();
         try {
-            Output& out = job.output;
+            Batch& out = job.result;
             out.lengths.reserve(job.lines.Size());
-            out.xy.reserve(2 * points);
+            out.first = xy_.Size() / 2;
             for (size_t k = 0; k < job.lines.Size(); ++k) {
                 smoother.Smooth(job.lines, k, tolerance_, window_);
                 const std::vector<FlatBorderPoint>& result = smoother.Result();
@@ -70,10 +70,12 @@ void SmoothingHelper::Run() {
                     continue;
                 }
                 out.lengths.push_back(static_cast<uint32_t>(result.size()));
-                for (const FlatBorderPoint& p : result) {
-                    out.xy.push_back(p.x);
-                    out.xy.push_back(p.y);
+                float* xy = xy_.Extend(2 * result.size());
+                for (size_t i = 0; i < result.size(); ++i) {
+                    xy[2 * i] = result[i].x;
+                    xy[2 * i + 1] = result[i].y;
                 }
+                out.points += result.size();
             }
             FlatBorderLines().Swap(job.lines);
         } catch (const std::bad_alloc&) {

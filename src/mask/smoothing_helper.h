@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "mask/flat_border_smoothing.h"
+#include "mask/growing_array.h"
 
 namespace fw {
 
@@ -37,27 +38,30 @@ class SmoothingHelper {
     size_t Backlog();
     // Waits for every line handed over.
     void Finish();
-    // The ticket's smoothed lines: x, y pairs one line after another, and the points of
-    // each line; 0 for a closed line shrunk to a sliver and for a single point, which are
-    // not exported.
-    struct Output {
-        std::vector<float> xy;
+    // Where the ticket's smoothed lines are in Points(), one after another, and the points
+    // of each line: 0 for a closed line shrunk to a sliver and for a single point, which
+    // are not exported.
+    struct Batch {
+        uint64_t first = 0, points = 0;
         std::vector<uint32_t> lengths;
     };
-    const Output& Result(size_t ticket) const { return jobs_[ticket].output; }
+    const Batch& Result(size_t ticket) const { return jobs_[ticket].result; }
+    // x, y pairs of every line smoothed, in one block (given back as a whole).
+    const float* Points() const { return xy_.Data(); }
 
   private:
     struct Job {
         FlatBorderLines lines;
-        Output output;
+        Batch result;
     };
     void Run();
     void Stop();
 
     const float tolerance_;
     const int32_t window_;
-    std::deque<Job> jobs_;  // stay where they are while more are added
-    size_t next_ = 0;       // the first job the thread has not taken
+    std::deque<Job> jobs_;    // stay where they are while more are added
+    GrowingArray<float> xy_;  // written by the thread only
+    size_t next_ = 0;         // the first job the thread has not taken
     std::atomic<size_t> backlog_ = 0;
     bool stopping_ = false, started_ = false;
     std::exception_ptr failure_;
