@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "platform/large_pages.h"
+
 namespace fw {
 
 bool ByteRaster::Create(int32_t rows, int32_t columns, int32_t stride, bool clear) {
@@ -12,6 +14,7 @@ bool ByteRaster::Create(int32_t rows, int32_t columns, int32_t stride, bool clea
     if (bytes / static_cast<size_t>(rows) != static_cast<size_t>(stride)) return false;
     block_.reset(clear ? new (std::nothrow) uint8_t[bytes]() : new (std::nothrow) uint8_t[bytes]);
     if (!block_) return false;
+    platform::AdviseLargePages(block_.get(), bytes);
     if (!Shape(rows, columns, stride, block_.get())) {
         Release();
         return false;

@@ -4,7 +4,9 @@
 // Past 1 MB it jumps to a size the allocator maps from the system (also after the allocator
 // has raised its own threshold): realloc then moves it by remapping pages, so growing costs
 // no copy and no second block, and freeing gives the memory back to the system at once.
-// Pages never written take no memory; Shrink gives back the unused end.
+// Pages never written take no memory; Shrink gives back the unused end. Such blocks are on
+// large pages where the system has them: a first touch of a small page costs as much as
+// copying it many times over.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 #include <limits>
 #include <new>
 #include <type_traits>
+
+#include "platform/large_pages.h"
 
 namespace fw {
 
@@ -70,6 +74,7 @@ class GrowingArray {
         if (!grown) throw std::bad_alloc();
         data_ = static_cast<T*>(grown);
         capacity_ = wanted;
+        platform::AdviseLargePages(data_, static_cast<size_t>(wanted) * sizeof(T));
     }
 
     T* data_ = nullptr;

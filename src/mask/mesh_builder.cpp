@@ -178,8 +178,8 @@ void CMeshBuilder::CornerPoints::ReleaseIndex() {
 
 void CMeshBuilder::CornerPoints::Clear() {
     ReleaseIndex();
-    std::vector<BorderPoint>().swap(points_);
-    std::vector<std::vector<BorderPoint>>().swap(retired_);
+    PointVector().swap(points_);
+    std::vector<PointVector>().swap(retired_);
 }
 
 void CMeshBuilder::FreeArrays(float* points, uint32_t* segments) {

@@ -42,6 +42,7 @@
 #include "mask/flat_border_smoothing.h"
 #include "mask/growing_array.h"
 #include "mask/smoothing_helper.h"
+#include "platform/large_pages.h"
 
 namespace fw {
 
@@ -174,9 +175,10 @@ class CMeshBuilder {
         const uint8_t* firstRow_ = nullptr;
         int32_t rows_ = 0, columns_ = 0;
         size_t blocksPerRow_ = 0;
-        std::vector<size_t> before_;       // flagged corners before each block
-        std::vector<BorderPoint> points_;  // y < 0 until first met
-        std::vector<std::vector<BorderPoint>> retired_;
+        std::vector<size_t> before_;  // flagged corners before each block
+        using PointVector = std::vector<BorderPoint, platform::SampleAllocator<BorderPoint>>;
+        PointVector points_;  // y < 0 until first met
+        std::vector<PointVector> retired_;
     };
 
     ByteRaster mask_{kNoColour};

@@ -7,6 +7,7 @@
 
 #include "mask/mesh_builder.h"
 #include "platform/block_size.h"
+#include "platform/large_pages.h"
 #include "render/scene_records.h"
 
 namespace fw {
@@ -35,6 +36,7 @@ void TraceSelection(const SelectionMask& m, const PatternPlacement& place, Selec
     const std::optional<size_t> bytes = BlockBytes({m.width, m.height});
     if (!bytes) throw std::bad_alloc();
     std::unique_ptr<uint8_t[]> mask(new uint8_t[*bytes]);
+    platform::AdviseLargePages(mask.get(), *bytes);
     for (int32_t y = 0; y < m.height; ++y) {
         const uint8_t* row = m.data + size_t(y) * m.rowBytes;
         for (int32_t x = 0; x < m.width; ++x) mask[size_t(y) * m.width + x] = row[x] ? 255 : 0;

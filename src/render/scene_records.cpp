@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/block_size.h"
+#include "platform/large_pages.h"
 
 namespace fw {
 
@@ -38,6 +39,8 @@ bool ConvertTriangleList(TriangleList& list, int32_t count, __Triangle3ds*& tria
     if (!TotalBytes({triangleBytes, pointBytes})) return false;
     triangles = static_cast<__Triangle3ds*>(std::calloc(*triangleBytes, 1));
     points = static_cast<__Point3ds*>(std::calloc(*pointBytes, 1));
+    platform::AdviseLargePages(triangles, *triangleBytes);
+    platform::AdviseLargePages(points, *pointBytes);
     if (!triangles || !points) {
         std::free(triangles);
         std::free(points);
