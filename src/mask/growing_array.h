@@ -2,19 +2,21 @@
 // its block to a caller who frees it with free().
 //
 // Past 1 MB it jumps to a size the allocator maps from the system (also after the allocator
-// has raised its own threshold): realloc then moves it by remapping pages, so growing costs
-// no copy and no second block, and freeing gives the memory back to the system at once.
-// Pages never written take no memory; Shrink gives back the unused end. Such blocks are on
-// large pages where the system has them: a first touch of a small page costs as much as
-// copying it many times over.
+// has raised its own threshold), so freeing gives the memory back to the system at once.
+// Such blocks are on large pages where the system has them: a first touch of a small page
+// costs as much as copying it many times over. They grow into a fresh block, because pages
+// that realloc adds by remapping come small. Pages never written take no memory; Shrink
+// gives back the unused end.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 #include "platform/large_pages.h"
 
@@ -49,6 +51,11 @@ class GrowingArray {
             capacity_ = size_;
         }
     }
+    void Swap(GrowingArray& other) {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+    }
     // The block, now the caller's (null when nothing was ever made).
     T* Release() {
         T* block = data_;
@@ -70,11 +77,20 @@ class GrowingArray {
             if (needed > std::numeric_limits<size_t>::max() / sizeof(T)) throw std::bad_alloc();
             wanted = needed;
         }
-        void* grown = std::realloc(data_, static_cast<size_t>(wanted) * sizeof(T));
-        if (!grown) throw std::bad_alloc();
+        const size_t bytes = static_cast<size_t>(wanted) * sizeof(T);
+        void* grown;
+        if (bytes >= kMappedBytes) {
+            grown = std::malloc(bytes);
+            if (!grown) throw std::bad_alloc();
+            platform::AdviseLargePages(grown, bytes);
+            if (size_ > 0) std::memcpy(grown, data_, static_cast<size_t>(size_) * sizeof(T));
+            std::free(data_);
+        } else {
+            grown = std::realloc(data_, bytes);
+            if (!grown) throw std::bad_alloc();
+        }
         data_ = static_cast<T*>(grown);
         capacity_ = wanted;
-        platform::AdviseLargePages(data_, static_cast<size_t>(wanted) * sizeof(T));
     }
 
     T* data_ = nullptr;

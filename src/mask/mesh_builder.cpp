@@ -522,21 +522,20 @@ void CMeshBuilder::FinishExport(Export& out) {
         }
     }
     if (total > here) {
-        out.xy.Extend(2 * (total - here));
-        float* xy = out.xy.Data();
+        // Into a fresh block: the lines of both threads in tracing order.
+        GrowingArray<float> all;
+        float* to = all.Extend(2 * total);
+        const float* mine = out.xy.Data();
         const float* helped = out.helper->Points();
-        // From the back, each run of this thread's points moves up past the helper's lines
-        // that come before it.
-        uint64_t end = here, to = total;
-        for (auto h = out.handed.rbegin(); h != out.handed.rend(); ++h) {
-            const SmoothingHelper::Batch& batch = out.helper->Result(h->ticket);
-            const uint64_t run = end - h->at;
-            to -= run;
-            std::memmove(xy + 2 * to, xy + 2 * h->at, run * 2 * sizeof(float));
-            to -= batch.points;
-            std::memcpy(xy + 2 * to, helped + 2 * batch.first, batch.points * 2 * sizeof(float));
-            end = h->at;
+        uint64_t from = 0;
+        for (const Export::Handed& h : out.handed) {
+            const SmoothingHelper::Batch& batch = out.helper->Result(h.ticket);
+            to = std::copy(mine + 2 * from, mine + 2 * h.at, to);
+            to = std::copy(helped + 2 * batch.first, helped + 2 * (batch.first + batch.points), to);
+            from = h.at;
         }
+        std::copy(mine + 2 * from, mine + 2 * here, to);
+        out.xy.Swap(all);
     }
     out.helper.reset();  // its block goes back before the segments are made
     out.xy.Shrink();
