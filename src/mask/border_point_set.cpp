@@ -159,7 +159,7 @@ void BorderPointSet::LeaveFew() {
     useFew_ = false;
     GrowFor(std::max(few_.size() + 1, expected_));
     for (const Few& f : few_) {
-        int32_t cx, cy;
+        int32_t cx = 0, cy = 0;  // set: the short list holds grid points only
         bool exact;
         Cell(f.x, cx, exact);
         Cell(f.y, cy, exact);
