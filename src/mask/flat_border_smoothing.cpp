@@ -104,8 +104,13 @@ void IndexTable::Grow() {
 void FlatBorderSmoother::Load(const BorderLine& line, FlatBorderLines& into) {
     const size_t base = into.table.size();
     const size_t n = line.points.size();
-    into.table.reserve(base + n);
-    into.ids.reserve(into.ids.size() + n);
+    // Room for the line at once, growing by half at least: a batch takes many lines.
+    auto room = [](auto& v, size_t more) {
+        if (v.size() + more > v.capacity())
+            v.reserve(std::max(v.size() + more, v.capacity() * 3 / 2));
+    };
+    room(into.table, n);
+    room(into.ids, n);
     // Only points at corners where lines meet, and a closed line's first point, come twice.
     index_.Reset(0);
     junctions_.clear();

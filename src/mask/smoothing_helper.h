@@ -38,15 +38,15 @@ class SmoothingHelper {
     size_t Backlog();
     // Waits for every line handed over.
     void Finish();
-    // Where the ticket's smoothed lines are in Points(), one after another, and the points
-    // of each line: 0 for a closed line shrunk to a sliver and for a single point, which
-    // are not exported.
+    // After Finish: where the ticket's smoothed lines are in Points(), one after another, and
+    // the points of each line: 0 for a closed line shrunk to a sliver and for a single point,
+    // which are not exported.
     struct Batch {
         uint64_t first = 0, points = 0;
         std::vector<uint32_t> lengths;
     };
     const Batch& Result(size_t ticket) const { return jobs_[ticket].result; }
-    // x, y pairs of every line smoothed, in one block (given back as a whole).
+    // After Finish: x, y pairs of every line smoothed, in one block (given back as a whole).
     const float* Points() const { return xy_.Data(); }
 
   private:
