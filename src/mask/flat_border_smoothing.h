@@ -91,6 +91,7 @@ class FlatBorderSmoother {
     void WriteBack();
     // The smoothed line's positions (flags are meaningless here).
     const std::vector<FlatBorderPoint>& Result() const { return result_; }
+    void SwapResult(std::vector<FlatBorderPoint>& other) { result_.swap(other); }
 
   private:
     uint32_t Intern(float x, float y);

@@ -462,17 +462,18 @@ void CMeshBuilder::ExportFlat(const BorderLine& line, const SmoothingSettings& s
         if (batch_.Points() >= batchPoints_) SubmitBatch(settings);
         return;
     }
-    // Smoothed here: after the lines batched so far, before the next ones.
+    // Smoothed here, and exported after the lines batched so far (which may be smoothed here
+    // too, so the result is put aside).
     if (exported || flat_.LeavesFlags()) {
         flat_.Smooth(batch_, batch_.Size() - 1, settings.tolerance, settings.window);
         flat_.WriteBack();
+        flat_.SwapResult(lineResult_);
     }
     batch_.PopBack();
     SubmitBatch(settings);
     if (!exported) return;
-    const std::vector<FlatBorderPoint>& points = flat_.Result();
-    if (line.closed && points.size() < 4) return;  // a sliver
-    Emit(points.data(), points.size());
+    if (line.closed && lineResult_.size() < 4) return;  // a sliver
+    Emit(lineResult_.data(), lineResult_.size());
 }
 
 void CMeshBuilder::SubmitBatch(const SmoothingSettings& settings) {
@@ -482,12 +483,14 @@ void CMeshBuilder::SubmitBatch(const SmoothingSettings& settings) {
     const size_t count = batch_.Size();
     const uint64_t at = out.xy.Size() / 2;
     size_t ticket;
-    if (out.helper->Submit(batch_, ticket)) {
+    // A thread is started for a full batch only: a small selection costs none.
+    const bool worth = out.helper->Started() || batch_.Points() >= batchPoints_;
+    if (worth && out.helper->Submit(batch_, ticket)) {
         out.lengths.resize(first + count, 0);
         out.handed.push_back(Export::Handed{first, at, ticket});
         return;
     }
-    // No thread to be had: the lines are smoothed here.
+    // Smoothed here.
     for (size_t k = 0; k < count; ++k) {
         flat_.Smooth(batch_, k, settings.tolerance, settings.window);
         const std::vector<FlatBorderPoint>& points = flat_.Result();

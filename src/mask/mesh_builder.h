@@ -198,6 +198,7 @@ class CMeshBuilder {
     SmoothingBuffers smoothing_;
     FlatBorderSmoother flat_;
     FlatBorderLines batch_;  // lines for the helper, in tracing order
+    std::vector<FlatBorderPoint> lineResult_;
     Export* export_ = nullptr;
     size_t batchPoints_, maxBacklog_;
     bool outOfMemory_ = false;

@@ -34,6 +34,10 @@ class SmoothingHelper {
     // Takes the lines over (`lines` is left empty). False when no thread can be had: the
     // lines stay with the caller.
     bool Submit(FlatBorderLines& lines, size_t& ticket);
+    bool Started() {
+        std::lock_guard lock(mutex_);
+        return started_;
+    }
     // Points handed over and not smoothed yet.
     size_t Backlog();
     // Waits for every line handed over.
