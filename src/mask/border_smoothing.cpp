@@ -5,11 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "mask/smoothing_steps.h"
+
 namespace fw {
 
 namespace {
 
 using PointList = std::vector<BorderPoint*>;
+using Rewrite = ListRewrite<BorderPoint*>;
 
 constexpr uint32_t kSmoothingFlags = kBorderAnchor | kBorderKeepCorner | kBorderRemove;
 
@@ -32,50 +35,10 @@ void ClearSmoothingFlags(PointList& pts, bool closed) {
     for (size_t i = begin; i < end; ++i) pts[i]->flags &= ~kSmoothingFlags;
 }
 
-// A list rewritten front to back: `out` has the points the pass has moved past; the cursor
-// looks a few points ahead, where the passes insert, through a small window over the input.
-class Rewrite {
-  public:
-    Rewrite(const PointList& in, PointList& out) : in_(in), out_(out) {
-        out_.clear();
-        out_.reserve(in.size() + in.size() / 2);
-    }
-
-    // The point `k` places ahead of the cursor, or null past the end.
-    BorderPoint* Ahead(size_t k) {
-        while (count_ <= k && next_ < in_.size()) window_[count_++] = in_[next_++];
-        return k < count_ ? window_[k] : nullptr;
-    }
-    // Inserts p `k` places ahead (k <= the points already looked at).
-    void Insert(size_t k, BorderPoint* p) {
-        for (size_t i = count_; i > k; --i) window_[i] = window_[i - 1];
-        window_[k] = p;
-        ++count_;
-    }
-    bool Done() { return Ahead(0) == nullptr; }
-    void Advance() {
-        out_.push_back(window_[0]);
-        for (size_t i = 1; i < count_; ++i) window_[i - 1] = window_[i];
-        --count_;
-    }
-    // The rewritten list is now `out`.
-    void Finish() {
-        out_.insert(out_.end(), window_, window_ + count_);
-        out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(next_), in_.end());
-    }
-
-  private:
-    const PointList& in_;
-    PointList& out_;
-    size_t next_ = 0;
-    BorderPoint* window_[8];  // passes look at most 4 ahead and insert 1 at a time
-    size_t count_ = 0;
-};
-
 // Anchors where the outline turns after a run longer than one step, so that corner cutting
 // and simplification keep real corners sharp while they flatten one-pixel jaggies.
 void MarkCorners(PointList& pts, PointList& spare, size_t first, BorderPointSet& set) {
-    Rewrite w(pts, spare);
+    Rewrite w(pts, spare, nullptr);
     for (size_t i = 0; i < first && !w.Done(); ++i) w.Advance();
     while (w.Ahead(2)) {
         BorderPoint* p0 = w.Ahead(0);
@@ -106,7 +69,7 @@ void MarkCorners(PointList& pts, PointList& spare, size_t first, BorderPointSet&
 // Anchors the middle of every staircase step (an edge whose neighbours run the same way),
 // and shields it from corner cutting.
 void MarkSteps(PointList& pts, PointList& spare, BorderPointSet& set) {
-    Rewrite w(pts, spare);
+    Rewrite w(pts, spare, nullptr);
     while (BorderPoint* p0 = w.Ahead(0)) {
         if (!KeepsCorner(p0)) {
             const size_t j = (w.Ahead(1) && KeepsCorner(w.Ahead(1))) ? 2 : 1;
@@ -193,54 +156,17 @@ void CutCorners(PointList& pts, PointList& out, BorderPointSet& set) {
 
 // Douglas-Peucker between consecutive anchors: marks the points that must stay.
 void Simplify(PointList& pts, double tolerance, SmoothingBuffers& buffers) {
-    const size_t n = pts.size();
-    // The scans below revisit points many times: read the coordinates once.
-    std::vector<double>& xs = buffers.xs;
-    std::vector<double>& ys = buffers.ys;
-    xs.resize(n);
-    ys.resize(n);
-    for (size_t k = 0; k < n; ++k) {
-        xs[k] = pts[k]->x;
-        ys[k] = pts[k]->y;
+    // The scans revisit points many times: read the coordinates once.
+    buffers.xs.resize(pts.size());
+    buffers.ys.resize(pts.size());
+    for (size_t k = 0; k < pts.size(); ++k) {
+        buffers.xs[k] = pts[k]->x;
+        buffers.ys[k] = pts[k]->y;
     }
-    size_t a = 0;
-    while (a < n && !IsAnchor(pts[a])) ++a;
-    std::vector<std::pair<size_t, size_t>>& stack = buffers.stack;
-    stack.clear();
-    while (a < n) {
-        size_t b = a + 1;
-        while (b < n && !IsAnchor(pts[b])) ++b;
-        if (b >= n) break;
-        stack.emplace_back(a, b);
-        while (!stack.empty()) {
-            const auto [i, j] = stack.back();
-            stack.pop_back();
-            if (j - i < 2) continue;
-            // Distances from the line through A and B share the divisor |AB|, so the largest
-            // |cross product| marks the farthest point (the first one on ties). Double
-            // precision keeps the products of these dyadic coordinates exact.
-            const double ax = xs[i], ay = ys[i];
-            const double dx = xs[j] - ax, dy = ys[j] - ay;
-            const double length = std::sqrt(dx * dx + dy * dy);
-            size_t best = i + 1;
-            double bestCross = -1.0;
-            for (size_t k = i + 1; k < j; ++k) {
-                const double cross = std::fabs((xs[k] - ax) * dy - (ys[k] - ay) * dx);
-                if (cross > bestCross) {
-                    bestCross = cross;
-                    best = k;
-                }
-            }
-            // Ends less than 0.01 apart give every point distance 0.
-            const double bestDistance = length < kBorderPointEpsilon ? 0.0 : bestCross / length;
-            if (bestDistance > 0.0 && bestDistance >= tolerance) {
-                pts[best]->flags |= kBorderAnchor;
-                stack.emplace_back(best, j);
-                stack.emplace_back(i, best);
-            }
-        }
-        a = b;
-    }
+    SimplifyBetweenAnchors(
+        buffers.xs, buffers.ys, tolerance, buffers.stack,
+        [&pts](size_t k) { return IsAnchor(pts[k]); },
+        [&pts](size_t k) { pts[k]->flags |= kBorderAnchor; });
 }
 
 // Splits each segment into pieces whose |dx| + |dy| is below the window.
@@ -253,15 +179,8 @@ void Subdivide(PointList& pts, PointList& out, int32_t window, BorderPointPool& 
         const BorderPoint* p = pts[i];
         const BorderPoint* q = pts[i + 1];
         out.push_back(pts[i]);
-        const double dx = static_cast<double>(q->x) - p->x;
-        const double dy = static_cast<double>(q->y) - p->y;
-        const double pieces = std::floor((std::fabs(dx) + std::fabs(dy)) / window);
-        const int64_t k = pieces > 0 ? static_cast<int64_t>(pieces) : 0;
-        for (int64_t j = 1; j <= k; ++j) {
-            const double t = static_cast<double>(j) / static_cast<double>(k + 1);
-            out.push_back(
-                pool.New(static_cast<float>(p->x + t * dx), static_cast<float>(p->y + t * dy)));
-        }
+        SplitSegment(p->x, p->y, q->x, q->y, window,
+                     [&](float x, float y) { out.push_back(pool.New(x, y)); });
     }
     out.push_back(pts[n - 1]);
     pts.swap(out);

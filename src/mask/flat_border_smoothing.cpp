@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "mask/smoothing_steps.h"
+
 namespace fw {
 
 namespace {
@@ -28,41 +30,7 @@ uint64_t PositionKey(float x, float y) {
     return Bits(x) << 32 | Bits(y);
 }
 
-// A list rewritten front to back, as in the shared-point smoothing: `out` has the points the
-// pass has moved past; the cursor looks a few points ahead, where the passes insert.
-class Rewrite {
-  public:
-    Rewrite(const std::vector<uint32_t>& in, std::vector<uint32_t>& out) : in_(in), out_(out) {
-        out_.clear();
-        out_.reserve(in.size() + in.size() / 2);
-    }
-    uint32_t Ahead(size_t k) {
-        while (count_ <= k && next_ < in_.size()) window_[count_++] = in_[next_++];
-        return k < count_ ? window_[k] : kNone;
-    }
-    void Insert(size_t k, uint32_t p) {
-        for (size_t i = count_; i > k; --i) window_[i] = window_[i - 1];
-        window_[k] = p;
-        ++count_;
-    }
-    bool Done() { return Ahead(0) == kNone; }
-    void Advance() {
-        out_.push_back(window_[0]);
-        for (size_t i = 1; i < count_; ++i) window_[i - 1] = window_[i];
-        --count_;
-    }
-    void Finish() {
-        out_.insert(out_.end(), window_, window_ + count_);
-        out_.insert(out_.end(), in_.begin() + static_cast<ptrdiff_t>(next_), in_.end());
-    }
-
-  private:
-    const std::vector<uint32_t>& in_;
-    std::vector<uint32_t>& out_;
-    size_t next_ = 0;
-    uint32_t window_[8];
-    size_t count_ = 0;
-};
+using Rewrite = ListRewrite<uint32_t>;
 
 }  // namespace
 
@@ -164,7 +132,7 @@ uint32_t FlatBorderSmoother::Intern(float x, float y) {
 
 void FlatBorderSmoother::MarkCorners(size_t first) {
     std::vector<FlatBorderPoint>& t = table_;
-    Rewrite w(points_, spare_);
+    Rewrite w(points_, spare_, kNone);
     for (size_t i = 0; i < first && !w.Done(); ++i) w.Advance();
     while (w.Ahead(2) != kNone) {
         const FlatBorderPoint p0 = t[w.Ahead(0)];
@@ -196,7 +164,7 @@ void FlatBorderSmoother::MarkSteps() {
     std::vector<FlatBorderPoint>& t = table_;
     auto keeps = [&t](uint32_t id) { return (t[id].flags & kBorderKeepCorner) != 0; };
     auto anchored = [&t](uint32_t id) { return (t[id].flags & kBorderAnchor) != 0; };
-    Rewrite w(points_, spare_);
+    Rewrite w(points_, spare_, kNone);
     for (uint32_t i0 = w.Ahead(0); i0 != kNone; i0 = w.Ahead(0)) {
         if (!keeps(i0)) {
             const uint32_t next = w.Ahead(1);
@@ -283,48 +251,17 @@ void FlatBorderSmoother::ClearFlags() {
 }
 
 void FlatBorderSmoother::Simplify(double tolerance) {
-    const std::vector<FlatBorderPoint>& t = table_;
-    const size_t n = points_.size();
-    xs_.resize(n);
-    ys_.resize(n);
-    for (size_t k = 0; k < n; ++k) {
+    std::vector<FlatBorderPoint>& t = table_;
+    xs_.resize(points_.size());
+    ys_.resize(points_.size());
+    for (size_t k = 0; k < points_.size(); ++k) {
         xs_[k] = t[points_[k]].x;
         ys_[k] = t[points_[k]].y;
     }
-    auto anchored = [&](size_t k) { return (t[points_[k]].flags & kBorderAnchor) != 0; };
-    size_t a = 0;
-    while (a < n && !anchored(a)) ++a;
-    stack_.clear();
-    while (a < n) {
-        size_t b = a + 1;
-        while (b < n && !anchored(b)) ++b;
-        if (b >= n) break;
-        stack_.emplace_back(a, b);
-        while (!stack_.empty()) {
-            const auto [i, j] = stack_.back();
-            stack_.pop_back();
-            if (j - i < 2) continue;
-            const double ax = xs_[i], ay = ys_[i];
-            const double dx = xs_[j] - ax, dy = ys_[j] - ay;
-            const double length = std::sqrt(dx * dx + dy * dy);
-            size_t best = i + 1;
-            double bestCross = -1.0;
-            for (size_t k = i + 1; k < j; ++k) {
-                const double cross = std::fabs((xs_[k] - ax) * dy - (ys_[k] - ay) * dx);
-                if (cross > bestCross) {
-                    bestCross = cross;
-                    best = k;
-                }
-            }
-            const double bestDistance = length < kBorderPointEpsilon ? 0.0 : bestCross / length;
-            if (bestDistance > 0.0 && bestDistance >= tolerance) {
-                table_[points_[best]].flags |= kBorderAnchor;
-                stack_.emplace_back(best, j);
-                stack_.emplace_back(i, best);
-            }
-        }
-        a = b;
-    }
+    SimplifyBetweenAnchors(
+        xs_, ys_, tolerance, stack_,
+        [&](size_t k) { return (t[points_[k]].flags & kBorderAnchor) != 0; },
+        [&](size_t k) { t[points_[k]].flags |= kBorderAnchor; });
     std::erase_if(points_, [&t](uint32_t id) { return !(t[id].flags & kBorderAnchor); });
 }
 
@@ -337,15 +274,9 @@ void FlatBorderSmoother::Subdivide(int32_t window) {
     for (size_t i = 0; i + 1 < n; ++i) {
         const FlatBorderPoint p = t[points_[i]], q = t[points_[i + 1]];
         result_.push_back(p);
-        const double dx = static_cast<double>(q.x) - p.x;
-        const double dy = static_cast<double>(q.y) - p.y;
-        const double pieces = std::floor((std::fabs(dx) + std::fabs(dy)) / window);
-        const int64_t k = pieces > 0 ? static_cast<int64_t>(pieces) : 0;
-        for (int64_t j = 1; j <= k; ++j) {
-            const double f = static_cast<double>(j) / static_cast<double>(k + 1);
-            result_.push_back(FlatBorderPoint{static_cast<float>(p.x + f * dx),
-                                              static_cast<float>(p.y + f * dy), 0});
-        }
+        SplitSegment(p.x, p.y, q.x, q.y, window, [this](float x, float y) {
+            result_.push_back(FlatBorderPoint{x, y, 0});
+        });
     }
     if (n > 0) result_.push_back(t[points_[n - 1]]);
 }

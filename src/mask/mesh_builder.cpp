@@ -457,6 +457,7 @@ void CMeshBuilder::ExportLine(BorderLine& line) {
 void CMeshBuilder::ExportFlat(const BorderLine& line, const SmoothingSettings& settings) {
     Export& out = *export_;
     const bool exported = line.rightColour != kNoColour && line.leftColour != kNoColour;
+    if (!exported && !line.closed) return;  // only a closed line can leave flags behind
     flat_.Load(line, batch_);
     if (exported && !flat_.LeavesFlags() && out.helper && out.helper->Backlog() < maxBacklog_) {
         if (batch_.Points() >= batchPoints_) SubmitBatch(settings);
